@@ -1,0 +1,41 @@
+// Restoring the Markdown file from its backup. Unlike the rewriting jobs it
+// accepts any extension and looks into neither file.
+#include <stdio.h>
+#include <string.h>
+
+#include "paging/file_ops.h"
+#include "paging/job_steps.h"
+
+namespace {
+
+char backupPath[kPathBufferSize];
+char resultText[kResultSize];
+
+// The backup's name: the path cut at its last '.', or the whole path when it
+// has none, followed by ".bak". False when either does not fit.
+bool MakeBackupPath(const char* markdownPath) {
+  size_t length = strlen(markdownPath);
+  const char* dot = strrchr(markdownPath, '.');
+  size_t stem = dot != nullptr ? static_cast<size_t>(dot - markdownPath) : length;
+  if (length > kPathBufferSize - 1 || stem + 4 > kPathBufferSize - 1) return false;
+  memcpy(backupPath, markdownPath, stem);
+  memcpy(backupPath + stem, ".bak", 5);
+  return true;
+}
+
+}  // namespace
+
+void UndoFromBackup(const JobInput& input, JobEnding ending, void* context) {
+  const char* markdownPath = input.markdownPath;
+  if (!MakeBackupPath(markdownPath)) {
+    snprintf(resultText, sizeof resultText, "Error: The path is too long.\r\n");
+  } else if (!FileOpensForReading(backupPath, "r")) {
+    snprintf(resultText, sizeof resultText, "There is no .bak file.\n");
+  } else if (!CopyFileReplacing(backupPath, markdownPath)) {
+    snprintf(resultText, sizeof resultText, "Error: These file are busy now.\r\n%s\r\n%s\r\n",
+             markdownPath, backupPath);
+  } else {
+    snprintf(resultText, sizeof resultText, "Done undo.");
+  }
+  ending(context, resultText);
+}
