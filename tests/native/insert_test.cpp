@@ -1,0 +1,298 @@
+// Adding page numbers, against real files.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "test_files.h"
+
+namespace {
+
+const std::string kBreak = "<div style=\"page-break-after:always\"></div>";
+
+std::string NumberLine(int page, int total, const std::string& eol = "\n") {
+  return "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:black\"> " +
+         std::to_string(page) + " / " + std::to_string(total) + "</span></div>" + eol;
+}
+
+std::string Annotation(int page) {
+  return " <span style=\"color: transparent;\"> ..." + std::to_string(page) + "</span>";
+}
+
+class InsertTest : public ::testing::Test {
+ protected:
+  // Writes input as the document, runs the job and checks the backup.
+  std::string Run(const std::string& input, JobSettings settings = {}) {
+    settings.markdownPath = md;
+    WriteFileBytes(md, input);
+    std::string result = RunJob(Job::Insert, settings);
+    if (result.rfind("Total ", 0) == 0) EXPECT_EQ(ReadFileBytes(bak), input) << "backup";
+    return result;
+  }
+  std::string Output() const { return ReadFileBytes(md); }
+
+  TempFolder folder;
+  std::string md = folder.Path("doc.md");
+  std::string bak = folder.Path("doc.bak");
+};
+
+TEST_F(InsertTest, FirstWorkedExampleByteForByteAndRerunsSettle) {
+  const std::string input =
+      "# Title\r\n[TOC]\r\n" + kBreak + "\r\n\r\n# Chapter 1\r\nText.\r\n## Section 1.1\r\n" +
+      kBreak + "\r\n## Section 1.2\r\n";
+  const std::string first =
+      "# Title" + Annotation(1) + "\r\n[TOC]\r\n" + kBreak + "\r\n\r\n" + NumberLine(2, 3, "\r\n") +
+      "# Chapter 1\r\nText.\r\n## Section 1.1" + Annotation(2) + "\r\n" + kBreak + "\r\n\r\n" +
+      NumberLine(3, 3, "\r\n") + "## Section 1.2\r\n";
+  ASSERT_EQ(input.size(), 160u);
+  ASSERT_EQ(first.size(), 444u);
+  JobSettings settings;
+  settings.annotateHeadings = 1;
+
+  EXPECT_EQ(Run(input, settings), "Total 3 pages.");
+  EXPECT_EQ(Output(), first);
+
+  // The old number lines are replaced and the headings after them annotated.
+  const std::string second =
+      "# Title" + Annotation(1) + "\r\n[TOC]\r\n" + kBreak + "\r\n\r\n" + NumberLine(2, 3, "\r\n") +
+      "# Chapter 1" + Annotation(2) + "\r\nText.\r\n## Section 1.1" + Annotation(2) + "\r\n" +
+      kBreak + "\r\n\r\n" + NumberLine(3, 3, "\r\n") + "## Section 1.2" + Annotation(3) + "\r\n";
+  EXPECT_EQ(Run(first, settings), "Total 3 pages.");
+  EXPECT_EQ(Output(), second);
+  EXPECT_EQ(Run(second, settings), "Total 3 pages.");
+  EXPECT_EQ(Output(), second);
+}
+
+TEST_F(InsertTest, SecondWorkedExampleWithEveryOptionChanged) {
+  JobSettings settings;
+  settings.tocPageCount = "2";
+  settings.numberFirstPage = 1;
+  settings.positionChoice = 1;
+  settings.colorChoice = 2;
+  settings.headerText = "Guide";
+  settings.formatChoice = 1;
+  const std::string head =
+      "<div style=\"text-align: center\"><span style=\"font-size: 80%; color:blue\">"
+      "Guide&nbsp;&nbsp;&nbsp;";
+  EXPECT_EQ(Run("# Guide\n[TOC]\n" + kBreak + "\nBody.\n", settings), "Total 3 pages.");
+  EXPECT_EQ(Output(), head + " ( 1 / 3 )</span></div>\n# Guide\n[TOC]\n" + kBreak + "\n\n" + head +
+                          " ( 3 / 3 )</span></div>\nBody.\n");
+}
+
+TEST_F(InsertTest, SkippedNumbersInBothPasses) {
+  struct Case {
+    const char* skip;
+    int numbers[3];
+    int total;
+  };
+  const Case cases[] = {
+      {"", {2, 3, 4}, 4},     {"3", {2, 3, 5}, 5},       {"3,3", {2, 3, 6}, 6},
+      {"3,4", {2, 3, 5}, 5},  {"1", {3, 4, 5}, 4},       {"9", {2, 3, 4}, 4},
+      {"3,x,2", {2, 4, 5}, 5}, {"3;2", {2, 3, 5}, 5},    {"4294967299", {2, 3, 4}, 4},
+  };
+  for (const Case& c : cases) {
+    JobSettings settings;
+    settings.skipPages = c.skip;
+    std::string input = "a\n" + kBreak + "\nb\n" + kBreak + "\nc\n" + kBreak + "\nd\n";
+    EXPECT_EQ(Run(input, settings), "Total " + std::to_string(c.total) + " pages.") << c.skip;
+    std::string expected = "a\n";
+    const char* texts[] = {"b\n", "c\n", "d\n"};
+    for (int i = 0; i < 3; ++i) {
+      expected += kBreak + "\n\n" + NumberLine(c.numbers[i], c.total) + texts[i];
+    }
+    EXPECT_EQ(Output(), expected) << c.skip;
+  }
+}
+
+TEST_F(InsertTest, EdgeCases) {
+  const std::string old = NumberLine(9, 9);
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string output;
+    int total;
+    int annotate;
+    int firstPage;
+    const char* tocPages;
+  };
+  const Case cases[] = {
+      {"empty file", "", "", 1, 0, 0, "1"},
+      {"empty file, first page on", "", "", 1, 0, 1, "1"},
+      {"no breaks", "a\r\nb", "a\r\nb", 1, 0, 0, "1"},
+      {"break on the last line", "x\n" + kBreak, "x\n" + kBreak, 2, 0, 0, "1"},
+      {"break, empty line, end", kBreak + "\n\n", kBreak + "\n\n" + NumberLine(2, 2), 2, 0, 0, "1"},
+      {"two breaks in a row", kBreak + "\n" + kBreak + "\ntext\n",
+       kBreak + "\n\n" + NumberLine(2, 3) + kBreak + "\ntext\n", 3, 0, 0, "1"},
+      {"toc after a break is not counted in pass 2", kBreak + "\n[TOC]\nx\n",
+       kBreak + "\n\n" + NumberLine(2, 4) + "[TOC]\nx\n", 4, 0, 0, "3"},
+      {"toc counts several pages", "[TOC] contents\n" + kBreak + "\nx\n",
+       "[TOC] contents\n" + kBreak + "\n\n" + NumberLine(4, 4) + "x\n", 4, 0, 0, "3"},
+      {"markers only at the first byte", " [TOC]\n[toc]\n " + kBreak + "\n",
+       " [TOC]\n[toc]\n " + kBreak + "\n", 1, 0, 0, "3"},
+      {"semicolon variant of the break", "<div style=\"page-break-after:always;\"></div>\nx\n",
+       "<div style=\"page-break-after:always;\"></div>\n\n" + NumberLine(2, 2) + "x\n", 2, 0, 0, "1"},
+      {"old line after a break is replaced", kBreak + "\n\n" + old + "# H\n",
+       kBreak + "\n\n" + NumberLine(2, 2) + "# H" + Annotation(2) + "\n", 2, 1, 0, "1"},
+      {"old line directly after a break", kBreak + "\n" + old + "x\n",
+       kBreak + "\n\n" + NumberLine(2, 2) + "x\n", 2, 0, 0, "1"},
+      {"old line after two empty lines stays", kBreak + "\n\n\n" + old,
+       kBreak + "\n\n" + NumberLine(2, 2) + "\n" + old, 2, 0, 0, "1"},
+      {"old first line dropped", old + "x\n", "x\n", 1, 0, 0, "1"},
+      {"old first line replaced with first page on", old + "x\n", NumberLine(1, 1) + "x\n", 1, 0, 1, "1"},
+      {"first line not examined with first page on", "# T\n" + kBreak + "\nx\n",
+       NumberLine(1, 2) + "# T\n" + kBreak + "\n\n" + NumberLine(2, 2) + "x\n", 2, 1, 1, "1"},
+      {"any non-zero first-page value is on", "x\n", NumberLine(1, 1) + "x\n", 1, 0, 5, "1"},
+      {"old annotation dropped when not annotating", "# A" + Annotation(4) + "\n", "# A\n", 1, 0, 0, "1"},
+      {"old annotation replaced", "# A" + Annotation(4) + "\n", "# A" + Annotation(1) + "\n", 1, 1, 0, "1"},
+      {"trailing spaces stay", "# A  \n", "# A  " + Annotation(1) + "\n", 1, 1, 0, "1"},
+      {"cut before the first of two annotations", "# A" + Annotation(1) + "x" + Annotation(2) + "\n",
+       "# A\n", 1, 0, 0, "1"},
+      {"heading forms", "   ### Deep\n####### x\n#Title\n#\n\t# tab\n",
+       "   ### Deep" + Annotation(1) + "\n####### x" + Annotation(1) + "\n#Title\n#\n\t# tab\n", 1, 1, 0, "1"},
+      {"heading on the last line gets a line end", "a\r\n# End", "a\r\n# End" + Annotation(1) + "\r\n",
+       1, 1, 0, "1"},
+      {"added ends follow the first line (CR LF)", "a\r\n# H\n" + kBreak + "\nx\n",
+       "a\r\n# H\r\n" + kBreak + "\n\r\n" + NumberLine(2, 2, "\r\n") + "x\n", 2, 0, 0, "1"},
+      {"added ends follow the first line (LF)", "a\n# H\r\n", "a\n# H\n", 1, 0, 0, "1"},
+  };
+  for (const Case& c : cases) {
+    JobSettings settings;
+    settings.annotateHeadings = c.annotate;
+    settings.numberFirstPage = c.firstPage;
+    settings.tocPageCount = c.tocPages;
+    EXPECT_EQ(Run(c.input, settings), "Total " + std::to_string(c.total) + " pages.") << c.name;
+    EXPECT_EQ(Output(), c.output) << c.name;
+  }
+}
+
+TEST_F(InsertTest, LineEndingComesFromTheFirstLine) {
+  struct Case {
+    const char* first;
+    const char* eol;
+  };
+  const Case cases[] = {
+      {"# Title\r\n", "\r\n"}, {"# Title\n", "\n"}, {"\r\n", "\r\n"}, {"\n", "\n"}, {"\r\r\n", "\r\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(std::string(c.first) + kBreak + "\nx"), "Total 2 pages.");
+    EXPECT_EQ(Output(), std::string(c.first) + kBreak + "\n" + c.eol + NumberLine(2, 2, c.eol) + "x")
+        << c.first;
+  }
+  // A one-line file without a line end counts as LF.
+  JobSettings settings;
+  settings.annotateHeadings = 1;
+  EXPECT_EQ(Run("# abc", settings), "Total 1 pages.");
+  EXPECT_EQ(Output(), "# abc" + Annotation(1) + "\n");
+}
+
+TEST_F(InsertTest, NumberLineFieldsFollowTheChoices) {
+  struct Case {
+    int position, color, format;
+    const char* customColor;
+    const char* fontSize;
+    const char* header;
+    const char* line;
+  };
+  const Case cases[] = {
+      {0, 1, 0, "", "80", "", "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:gray\"> 2 / 2</span></div>"},
+      {7, 5, 3, "#f00", "1<b>", "H&", "<div style=\"text-align: center\"><span style=\"font-size: 1<b>%; color:#f00\">H&&nbsp;&nbsp;&nbsp; ( 2 / 2 )</span></div>"},
+      {-1, -1, -1, "", "", "", "<div style=\"text-align: center\"><span style=\"font-size: %; color:\"> ( 2 / 2 )</span></div>"},
+  };
+  for (const Case& c : cases) {
+    JobSettings settings;
+    settings.positionChoice = c.position;
+    settings.colorChoice = c.color;
+    settings.formatChoice = c.format;
+    settings.customColor = c.customColor;
+    settings.fontSizePercent = c.fontSize;
+    settings.headerText = c.header;
+    EXPECT_EQ(Run(kBreak + "\nx\n", settings), "Total 2 pages.");
+    EXPECT_EQ(Output(), kBreak + "\n\n" + c.line + "\nx\n") << c.line;
+  }
+}
+
+TEST_F(InsertTest, TooLongHeadIsRefusedBeforeAnythingIsTouched) {
+  // Fixed texts take 66 bytes, "80" and "black" 7, the spaces after a header 18.
+  JobSettings settings;
+  settings.headerText = std::string(1003 - 66 - 7 - 18, 'h');
+  EXPECT_EQ(Run(kBreak + "\nx\n", settings), "Total 2 pages.");
+  EXPECT_EQ(Output().size(), kBreak.size() + 2 + 66 + 7 + 18 + settings.headerText.size() +
+                                 std::string(" 2 / 2</span></div>\nx\n").size());
+
+  settings.headerText += "h";
+  const std::string input = kBreak + "\nx\n";
+  WriteFileBytes(folder.Path("doc.bak"), "old backup");
+  EXPECT_EQ(Run(input, settings), "Error: Header, colour or font size text is too long.\r\n");
+  EXPECT_EQ(Output(), input);
+  EXPECT_EQ(ReadFileBytes(bak), "old backup");
+
+  JobSettings colour;
+  colour.colorChoice = 2;
+  colour.customColor = std::string(2000, 'c');
+  EXPECT_EQ(Run(input, colour), "Error: Header, colour or font size text is too long.\r\n");
+}
+
+TEST_F(InsertTest, CountersSaturateInsteadOfOverflowing) {
+  JobSettings settings;
+  settings.tocPageCount = "2147483647";
+  EXPECT_EQ(Run("[TOC]\n" + kBreak + "\nx\n", settings), "Total 2147483647 pages.");
+  EXPECT_EQ(Output(), "[TOC]\n" + kBreak + "\n\n" + NumberLine(2147483647, 2147483647) + "x\n");
+
+  settings.tocPageCount = "99999999999999999999";
+  EXPECT_EQ(Run("[TOC]\n[TOC]\n", settings), "Total 2147483647 pages.");
+
+  // A number mentioned 200 times counts 127 times, not -56.
+  settings.tocPageCount = "1";
+  settings.skipPages.clear();
+  for (int i = 0; i < 200; ++i) settings.skipPages += "2,";
+  EXPECT_EQ(Run("a\n" + kBreak + "\nb\n", settings), "Total 129 pages.");
+}
+
+TEST_F(InsertTest, NulBytesAreOrdinaryBytes) {
+  const std::string nul(1, '\0');
+  JobSettings settings;
+  settings.annotateHeadings = 1;
+  const std::string input = "# A" + nul + "B\n" + kBreak + nul + "\n" + nul + "x\n" + "<div style=\"text-align:" +
+                            nul + "</span></div>\n";
+  EXPECT_EQ(Run(input, settings), "Total 2 pages.");
+  EXPECT_EQ(Output(), "# A" + nul + "B" + Annotation(1) + "\n" + kBreak + nul + "\n\n" + NumberLine(2, 2) +
+                          nul + "x\n" + "<div style=\"text-align:" + nul + "</span></div>\n");
+  // An old number line with a NUL inside is still one, after a break.
+  EXPECT_EQ(Run(kBreak + "\n\n<div style=\"text-align:" + nul + "</span></div>\nx\n"), "Total 2 pages.");
+  EXPECT_EQ(Output(), kBreak + "\n\n" + NumberLine(2, 2) + "x\n");
+}
+
+TEST_F(InsertTest, LongLinesAreOneLineEach) {
+  const size_t kPiece = 199999;
+  const std::string longText(300000, 'y');
+  JobSettings settings;
+  settings.annotateHeadings = 1;
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string output;
+    int total;
+  };
+  const std::string longBreak = kBreak + longText + "\r\n";
+  const std::string longHeading = "# " + longText + Annotation(7) + "\n";
+  const std::string longOld = "<div style=\"text-align:" + longText + "</span></div>\n";
+  const std::string fitting = "# " + std::string(kPiece - 3, 'h') + "\n";
+  const std::string markerInSecondPiece = std::string(kPiece, 'z') + kBreak + "\n";
+  const Case cases[] = {
+      {"long break counts once, its tail before the number line", "a\r\n" + longBreak + "x\r\n",
+       "a\r\n" + longBreak + "\r\n" + NumberLine(2, 2, "\r\n") + "x\r\n", 2},
+      {"long heading copied unchanged", "a\n" + longHeading, "a\n" + longHeading, 1},
+      {"long old number line is never dropped", longOld + kBreak + "\n" + longOld,
+       longOld + kBreak + "\n\n" + NumberLine(2, 2) + longOld, 2},
+      {"heading that fits is annotated past the piece size", fitting,
+       fitting.substr(0, fitting.size() - 1) + Annotation(1) + "\n", 1},
+      {"marker inside a long line does not count", markerInSecondPiece, markerInSecondPiece, 1},
+      {"line end taken from the end of a long first line", std::string(kPiece - 1, 'q') + "\r\n" + kBreak + "\nx",
+       std::string(kPiece - 1, 'q') + "\r\n" + kBreak + "\n\r\n" + NumberLine(2, 2, "\r\n") + "x", 2},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.input, settings), "Total " + std::to_string(c.total) + " pages.") << c.name;
+    EXPECT_TRUE(Output() == c.output) << c.name;
+  }
+}
+
+}  // namespace

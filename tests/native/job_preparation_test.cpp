@@ -1,0 +1,230 @@
+// What every job checks and prepares before it rewrites anything, what Undo
+// does, and how a failure after the rewrite began is repaired.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "test_files.h"
+
+namespace {
+
+const std::string kBreak = "<div style=\"page-break-after:always\"></div>";
+
+TEST(BackupNameTest, RewritingJobsNeedAnMdExtension) {
+  struct Case {
+    const char* file;
+    const char* backup;  // null: refused as no .md file
+  };
+  const Case cases[] = {
+      {"guide.md", "guide.bak"},       {"notes.mdown", "notes.bak"}, {"a.b.md", "a.b.bak"},
+      {"old.md/readme", "old.bak"},    {"notes.MD", nullptr},        {"notes.m", nullptr},
+      {"notes.md.txt", nullptr},       {"notes", nullptr},
+  };
+  for (Job job : {Job::Insert, Job::Remove}) {
+    for (const Case& c : cases) {
+      TempFolder folder;
+      mkdir(folder.Path("old.md").c_str(), 0777);
+      const std::string path = folder.Path(c.file);
+      WriteFileBytes(path, "text\n");
+      JobSettings settings;
+      settings.markdownPath = path;
+      std::string result = RunJob(job, settings);
+      if (c.backup == nullptr) {
+        EXPECT_EQ(result, "Error: No .md file.\r\n") << c.file;
+        EXPECT_EQ(ReadFileBytes(path), "text\n");
+      } else {
+        EXPECT_EQ(result, "Total 1 pages.") << c.file;
+        EXPECT_EQ(ReadFileBytes(folder.Path(c.backup)), "text\n") << c.file;
+      }
+    }
+  }
+  JobSettings empty;
+  EXPECT_EQ(RunJob(Job::Insert, empty), "Error: No .md file.\r\n");
+}
+
+TEST(BackupNameTest, UndoTakesAnyExtension) {
+  struct Case {
+    const char* file;
+    const char* backup;
+  };
+  const Case cases[] = {
+      {"notes.md", "notes.bak"}, {"notes.txt", "notes.bak"}, {"my.docs/notes", "my.bak"},
+      {"a.b.md", "a.b.bak"},     {"notes.", "notes.bak"},    {"notes", "notes.bak"},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    mkdir(folder.Path("my.docs").c_str(), 0777);
+    WriteFileBytes(folder.Path(c.backup), "from the backup\n");
+    JobSettings settings;
+    settings.markdownPath = folder.Path(c.file);
+    // Twice: the backup stays, so the second restores the same contents.
+    for (int run = 0; run < 2; ++run) {
+      EXPECT_EQ(RunJob(Job::Undo, settings), "Done undo.") << c.file;
+      EXPECT_EQ(ReadFileBytes(settings.markdownPath), "from the backup\n") << c.file;
+      WriteFileBytes(settings.markdownPath, "changed");
+    }
+    EXPECT_EQ(ReadFileBytes(folder.Path(c.backup)), "from the backup\n");
+  }
+}
+
+TEST(UndoTest, MissingBackupLeavesTheFileAlone) {
+  TempFolder folder;
+  JobSettings settings;
+  settings.markdownPath = folder.Path("doc.md");
+  WriteFileBytes(settings.markdownPath, "mine");
+  EXPECT_EQ(RunJob(Job::Undo, settings), "There is no .bak file.\n");
+  EXPECT_EQ(ReadFileBytes(settings.markdownPath), "mine");
+
+  // No file chosen: the backup would be ".bak" in the current directory.
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(folder.root().c_str()), 0);
+  JobSettings none;
+  EXPECT_EQ(RunJob(Job::Undo, none), "There is no .bak file.\n");
+  WriteFileBytes(".bak", "b");
+  EXPECT_EQ(RunJob(Job::Undo, none), "Error: These file are busy now.\r\n\r\n.bak\r\n");
+  ASSERT_EQ(chdir(previous), 0);
+}
+
+TEST(UndoTest, AfterExecuteAndAfterDelete) {
+  TempFolder folder;
+  JobSettings settings;
+  settings.markdownPath = folder.Path("doc.md");
+  const std::string plain = "a\n" + kBreak + "\nb\n";
+  WriteFileBytes(settings.markdownPath, plain);
+  ASSERT_EQ(RunJob(Job::Insert, settings), "Total 2 pages.");
+  const std::string numbered = ReadFileBytes(settings.markdownPath);
+  EXPECT_EQ(RunJob(Job::Undo, settings), "Done undo.");
+  EXPECT_EQ(ReadFileBytes(settings.markdownPath), plain);
+
+  ASSERT_EQ(RunJob(Job::Insert, settings), "Total 2 pages.");
+  ASSERT_EQ(RunJob(Job::Remove, settings), "Total 2 pages.");
+  EXPECT_EQ(RunJob(Job::Undo, settings), "Done undo.");
+  EXPECT_EQ(ReadFileBytes(settings.markdownPath), numbered);
+}
+
+TEST(KeepBackupTest, ExistingBackupStopsTheJob) {
+  for (Job job : {Job::Insert, Job::Remove}) {
+    TempFolder folder;
+    JobSettings settings;
+    settings.markdownPath = folder.Path("doc.md");
+    settings.keepExistingBackup = -3;
+    WriteFileBytes(settings.markdownPath, "x\n");
+    EXPECT_EQ(RunJob(job, settings), "Total 1 pages.");
+    EXPECT_EQ(RunJob(job, settings), "There is .bak file.");
+    EXPECT_EQ(ReadFileBytes(folder.Path("doc.bak")), "x\n");
+
+    // Without the setting, the second job backs up the first one's output.
+    settings.keepExistingBackup = 0;
+    settings.numberFirstPage = 1;
+    WriteFileBytes(settings.markdownPath, "second\n");
+    EXPECT_EQ(RunJob(job, settings), "Total 1 pages.");
+    EXPECT_EQ(ReadFileBytes(folder.Path("doc.bak")), "second\n");
+  }
+}
+
+TEST(FailureTest, CopyFailuresTouchNothing) {
+  TempFolder folder;
+  JobSettings settings;
+  settings.markdownPath = folder.Path("gone.md");
+  const std::string busy = "Error: These file are busy now.\r\n" + settings.markdownPath + "\r\n" +
+                           folder.Path("gone.bak") + "\r\n";
+  // A missing document must not cost the backup that is still there.
+  WriteFileBytes(folder.Path("gone.bak"), "older backup");
+  EXPECT_EQ(RunJob(Job::Insert, settings), busy);
+  EXPECT_EQ(ReadFileBytes(folder.Path("gone.bak")), "older backup");
+
+  // A folder is no document.
+  mkdir(folder.Path("dir.md").c_str(), 0777);
+  settings.markdownPath = folder.Path("dir.md");
+  EXPECT_NE(RunJob(Job::Remove, settings).find("busy now"), std::string::npos);
+  EXPECT_FALSE(FileExists(folder.Path("dir.bak")));
+}
+
+TEST(FailureTest, PathsThatDoNotFitAreRefused) {
+  const std::string tooLong = "Error: The path is too long.\r\n";
+  struct Case {
+    std::string path;
+    const char* insert;
+    const char* undo;
+  };
+  const std::string dir = "/nonexistent-folder/";
+  const Case cases[] = {
+      {dir + std::string(1004 - dir.size() - 3, 'a') + ".md", tooLong.c_str(), tooLong.c_str()},
+      // 1003 bytes fit, but the backup name would take 1004.
+      {dir + std::string(1003 - dir.size() - 3, 'a') + ".md", tooLong.c_str(), tooLong.c_str()},
+      {dir + std::string(1003 - dir.size() - 4, 'a') + ".md",
+       "Error: These file are busy now.\r\n", "There is no .bak file.\n"},
+      {dir + std::string(1001 - dir.size(), 'a'), "Error: No .md file.\r\n", tooLong.c_str()},
+      {dir + std::string(1003 - dir.size(), 'a'), "Error: No .md file.\r\n", tooLong.c_str()},
+  };
+  for (const Case& c : cases) {
+    JobSettings settings;
+    settings.markdownPath = c.path;
+    EXPECT_EQ(RunJob(Job::Insert, settings).substr(0, strlen(c.insert)), c.insert) << c.path.size();
+    EXPECT_EQ(RunJob(Job::Remove, settings).substr(0, strlen(c.insert)), c.insert) << c.path.size();
+    EXPECT_EQ(RunJob(Job::Undo, settings), c.undo) << c.path.size();
+  }
+}
+
+// Runs a job with writes limited to `limit` bytes per file, the way a full
+// disk stops them.
+std::string RunWithFileSizeLimit(Job job, const JobSettings& settings, rlim_t limit) {
+  struct rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  struct rlimit limited = saved;
+  limited.rlim_cur = limit;
+  signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &limited);
+  std::string result = RunJob(job, settings);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  return result;
+}
+
+TEST(FailureTest, FailedRewriteIsRestoredFromTheBackup) {
+  TempFolder folder;
+  JobSettings settings;
+  settings.markdownPath = folder.Path("doc.md");
+  std::string input;
+  for (int i = 0; i < 2000; ++i) input += "line " + std::to_string(i) + "\n" + kBreak + "\n";
+  WriteFileBytes(settings.markdownPath, input);
+  // The backup fits; the numbered document does not.
+  std::string result = RunWithFileSizeLimit(Job::Insert, settings, input.size() + 1000);
+  EXPECT_EQ(result, "Error: Writing failed; the file was restored from its backup.\r\n" +
+                        settings.markdownPath + "\r\n" + folder.Path("doc.bak") + "\r\n");
+  EXPECT_TRUE(ReadFileBytes(settings.markdownPath) == input);
+  EXPECT_TRUE(ReadFileBytes(folder.Path("doc.bak")) == input);
+}
+
+TEST(FailureTest, BackupThatFailsPartWayIsRemoved) {
+  TempFolder folder;
+  JobSettings settings;
+  settings.markdownPath = folder.Path("doc.md");
+  const std::string input(100000, 'x');
+  WriteFileBytes(settings.markdownPath, input);
+  WriteFileBytes(folder.Path("doc.bak"), "stale");
+  EXPECT_EQ(RunWithFileSizeLimit(Job::Insert, settings, 50000),
+            "Error: These file are busy now.\r\n" + settings.markdownPath + "\r\n" +
+                folder.Path("doc.bak") + "\r\n");
+  EXPECT_FALSE(FileExists(folder.Path("doc.bak")));
+  EXPECT_TRUE(ReadFileBytes(settings.markdownPath) == input);
+  // So Undo cannot take a fragment for the original.
+  EXPECT_EQ(RunJob(Job::Undo, settings), "There is no .bak file.\n");
+}
+
+TEST(FailureTest, BackupLinkedToTheDocumentIsNotEmptied) {
+  TempFolder folder;
+  JobSettings settings;
+  settings.markdownPath = folder.Path("doc.md");
+  WriteFileBytes(settings.markdownPath, "precious\n");
+  ASSERT_EQ(symlink(settings.markdownPath.c_str(), folder.Path("doc.bak").c_str()), 0);
+  EXPECT_NE(RunJob(Job::Insert, settings).find("busy now"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(settings.markdownPath), "precious\n");
+}
+
+}  // namespace
