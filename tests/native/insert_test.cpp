@@ -25,7 +25,9 @@ class InsertTest : public ::testing::Test {
     settings.markdownPath = md;
     WriteFileBytes(md, input);
     std::string result = RunJob(Job::Insert, settings);
-    if (result.rfind("Total ", 0) == 0) EXPECT_EQ(ReadFileBytes(bak), input) << "backup";
+    if (result.rfind("Total ", 0) == 0) {
+      EXPECT_EQ(ReadFileBytes(bak), input) << "backup";
+    }
     return result;
   }
   std::string Output() const { return ReadFileBytes(md); }

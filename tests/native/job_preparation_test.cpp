@@ -1,10 +1,8 @@
-// What every job checks and prepares before it rewrites anything, what Undo
-// does, and how a failure after the rewrite began is repaired.
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
+// What every job checks and prepares before it rewrites anything, and what
+// Undo does.
+#include <string.h>
 
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -28,7 +26,7 @@ TEST(BackupNameTest, RewritingJobsNeedAnMdExtension) {
   for (Job job : {Job::Insert, Job::Remove}) {
     for (const Case& c : cases) {
       TempFolder folder;
-      mkdir(folder.Path("old.md").c_str(), 0777);
+      std::filesystem::create_directory(folder.Path("old.md"));
       const std::string path = folder.Path(c.file);
       WriteFileBytes(path, "text\n");
       JobSettings settings;
@@ -58,7 +56,7 @@ TEST(BackupNameTest, UndoTakesAnyExtension) {
   };
   for (const Case& c : cases) {
     TempFolder folder;
-    mkdir(folder.Path("my.docs").c_str(), 0777);
+    std::filesystem::create_directory(folder.Path("my.docs"));
     WriteFileBytes(folder.Path(c.backup), "from the backup\n");
     JobSettings settings;
     settings.markdownPath = folder.Path(c.file);
@@ -81,14 +79,13 @@ TEST(UndoTest, MissingBackupLeavesTheFileAlone) {
   EXPECT_EQ(ReadFileBytes(settings.markdownPath), "mine");
 
   // No file chosen: the backup would be ".bak" in the current directory.
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(folder.root().c_str()), 0);
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.root());
   JobSettings none;
   EXPECT_EQ(RunJob(Job::Undo, none), "There is no .bak file.\n");
   WriteFileBytes(".bak", "b");
   EXPECT_EQ(RunJob(Job::Undo, none), "Error: These file are busy now.\r\n\r\n.bak\r\n");
-  ASSERT_EQ(chdir(previous), 0);
+  std::filesystem::current_path(previous);
 }
 
 TEST(UndoTest, AfterExecuteAndAfterDelete) {
@@ -140,7 +137,7 @@ TEST(FailureTest, CopyFailuresTouchNothing) {
   EXPECT_EQ(ReadFileBytes(folder.Path("gone.bak")), "older backup");
 
   // A folder is no document.
-  mkdir(folder.Path("dir.md").c_str(), 0777);
+  std::filesystem::create_directory(folder.Path("dir.md"));
   settings.markdownPath = folder.Path("dir.md");
   EXPECT_NE(RunJob(Job::Remove, settings).find("busy now"), std::string::npos);
   EXPECT_FALSE(FileExists(folder.Path("dir.bak")));
@@ -170,61 +167,6 @@ TEST(FailureTest, PathsThatDoNotFitAreRefused) {
     EXPECT_EQ(RunJob(Job::Remove, settings).substr(0, strlen(c.insert)), c.insert) << c.path.size();
     EXPECT_EQ(RunJob(Job::Undo, settings), c.undo) << c.path.size();
   }
-}
-
-// Runs a job with writes limited to `limit` bytes per file, the way a full
-// disk stops them.
-std::string RunWithFileSizeLimit(Job job, const JobSettings& settings, rlim_t limit) {
-  struct rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  struct rlimit limited = saved;
-  limited.rlim_cur = limit;
-  signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &limited);
-  std::string result = RunJob(job, settings);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  return result;
-}
-
-TEST(FailureTest, FailedRewriteIsRestoredFromTheBackup) {
-  TempFolder folder;
-  JobSettings settings;
-  settings.markdownPath = folder.Path("doc.md");
-  std::string input;
-  for (int i = 0; i < 2000; ++i) input += "line " + std::to_string(i) + "\n" + kBreak + "\n";
-  WriteFileBytes(settings.markdownPath, input);
-  // The backup fits; the numbered document does not.
-  std::string result = RunWithFileSizeLimit(Job::Insert, settings, input.size() + 1000);
-  EXPECT_EQ(result, "Error: Writing failed; the file was restored from its backup.\r\n" +
-                        settings.markdownPath + "\r\n" + folder.Path("doc.bak") + "\r\n");
-  EXPECT_TRUE(ReadFileBytes(settings.markdownPath) == input);
-  EXPECT_TRUE(ReadFileBytes(folder.Path("doc.bak")) == input);
-}
-
-TEST(FailureTest, BackupThatFailsPartWayIsRemoved) {
-  TempFolder folder;
-  JobSettings settings;
-  settings.markdownPath = folder.Path("doc.md");
-  const std::string input(100000, 'x');
-  WriteFileBytes(settings.markdownPath, input);
-  WriteFileBytes(folder.Path("doc.bak"), "stale");
-  EXPECT_EQ(RunWithFileSizeLimit(Job::Insert, settings, 50000),
-            "Error: These file are busy now.\r\n" + settings.markdownPath + "\r\n" +
-                folder.Path("doc.bak") + "\r\n");
-  EXPECT_FALSE(FileExists(folder.Path("doc.bak")));
-  EXPECT_TRUE(ReadFileBytes(settings.markdownPath) == input);
-  // So Undo cannot take a fragment for the original.
-  EXPECT_EQ(RunJob(Job::Undo, settings), "There is no .bak file.\n");
-}
-
-TEST(FailureTest, BackupLinkedToTheDocumentIsNotEmptied) {
-  TempFolder folder;
-  JobSettings settings;
-  settings.markdownPath = folder.Path("doc.md");
-  WriteFileBytes(settings.markdownPath, "precious\n");
-  ASSERT_EQ(symlink(settings.markdownPath.c_str(), folder.Path("doc.bak").c_str()), 0);
-  EXPECT_NE(RunJob(Job::Insert, settings).find("busy now"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(settings.markdownPath), "precious\n");
 }
 
 }  // namespace

@@ -71,18 +71,6 @@ TEST(LineReaderTest, PiecesAtEveryBoundary) {
   }
 }
 
-TEST(LineReaderTest, ReadErrorIsNotTheEnd) {
-  TempFolder folder;
-  FILE* file = fopen(folder.Path("out").c_str(), "wb");  // reading it fails
-  char buffer[8];
-  LineReader reader;
-  StartReading(&reader, file, buffer, sizeof buffer, 4);
-  LinePiece piece;
-  EXPECT_EQ(ReadPiece(&reader, &piece), ReadStatus::Error);
-  EXPECT_EQ(ReadPiece(&reader, &piece), ReadStatus::Error);
-  fclose(file);
-}
-
 TEST(LineWriterTest, WritesInOrderAndReportsFailures) {
   TempFolder folder;
   FILE* file = fopen(folder.Path("out").c_str(), "wb");

@@ -1,22 +1,37 @@
 #include "test_files.h"
 
 #include <stdio.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <system_error>
 
 #include <gtest/gtest.h>
 
+namespace fs = std::filesystem;
+
 TempFolder::TempFolder() {
-  char pattern[] = "/tmp/foliostamp-test-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  EXPECT_NE(made, nullptr);
-  root_ = made != nullptr ? made : "/tmp";
+  static unsigned serial = 0;
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::error_code error;
+  fs::path base = fs::temp_directory_path(error);
+  if (error) base = ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    fs::path candidate = base / ("foliostamp-test-" + std::to_string(now % 1000000007) + "-" +
+                                 std::to_string(++serial));
+    if (fs::create_directory(candidate, error)) {
+      root_ = candidate.generic_string();
+      return;
+    }
+  }
+  ADD_FAILURE() << "no temp folder";
+  root_ = ".";
 }
 
 TempFolder::~TempFolder() {
-  std::string command = "rm -rf '" + root_ + "'";
-  if (system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << root_;
+  std::error_code error;
+  fs::remove_all(root_, error);
+  if (error) ADD_FAILURE() << "could not remove " << root_ << ": " << error.message();
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -38,8 +53,8 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0;
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
 }
 
 namespace {
