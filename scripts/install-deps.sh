@@ -8,7 +8,7 @@ packages=(
   googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang libclang-rt-14-dev libfuzzer-14-dev
-  wine wine64 xvfb x11-apps imagemagick
+  wine wine64 xvfb x11-apps x11-utils imagemagick
   locales fonts-ipafont-gothic
   zip
 )

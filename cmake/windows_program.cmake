@@ -1,0 +1,60 @@
+# The window program Foliostamp.exe and its tests under Wine.
+
+# Form data and arithmetic that need no windowing: built and tested natively.
+add_library(foliostamp_form STATIC
+  src/form/layout_table.cpp
+  src/form/scroll_math.cpp
+  src/commands/message_table.cpp
+  src/settings/settings_path.cpp
+)
+target_include_directories(foliostamp_form PUBLIC src)
+
+if(WIN32)
+  enable_language(RC)
+
+  # Everything of the program except its entry point, so the tests can build
+  # the real main window inside their own process.
+  add_library(foliostamp_window STATIC
+    src/app/main_win.cpp
+    src/form/form_win.cpp
+    src/form/scroll_win.cpp
+    src/settings/settings_win.cpp
+    src/commands/commands_win.cpp
+  )
+  target_link_libraries(foliostamp_window PUBLIC foliostamp_form foliostamp_core comdlg32 gdi32 user32)
+
+  add_executable(Foliostamp WIN32 src/app/winmain_win.cpp src/app/foliostamp.rc)
+  target_link_libraries(Foliostamp PRIVATE foliostamp_window)
+  if(MSVC)
+    # The resource script carries the manifest; the linker must not add one.
+    target_link_options(Foliostamp PRIVATE /MANIFEST:NO)
+  endif()
+  install(TARGETS Foliostamp RUNTIME DESTINATION .)
+endif()
+
+if(FOLIOSTAMP_TESTS)
+  if(WIN32)
+    add_executable(foliostamp_wine_tests
+      tests/wine/wine_support.cpp
+      tests/wine/form_test.cpp
+      tests/wine/settings_test.cpp
+      tests/wine/scroll_test.cpp
+      tests/wine/commands_test.cpp
+      tests/wine/program_test.cpp
+    )
+    target_link_libraries(foliostamp_wine_tests PRIVATE foliostamp_window GTest::gtest_main)
+    # The child-process cases start the real program from beside the tests.
+    add_dependencies(foliostamp_wine_tests Foliostamp)
+    add_test(NAME wine_window_tests COMMAND foliostamp_wine_tests)
+    set_tests_properties(wine_window_tests PROPERTIES TIMEOUT 900)
+  endif()
+
+  # The portable form data, natively and (in the Windows build) under Wine.
+  add_executable(form_data_tests
+    tests/native/form_layout_test.cpp
+    tests/native/form_scroll_test.cpp
+    tests/native/form_settings_path_test.cpp
+  )
+  target_link_libraries(form_data_tests PRIVATE foliostamp_form GTest::gtest_main)
+  add_test(NAME form_data_tests COMMAND form_data_tests)
+endif()

@@ -1,0 +1,21 @@
+// The main window: its class, its procedure and its creation.
+#pragma once
+
+#include <windows.h>
+
+constexpr const char* kWindowClassName = "Foliostamp";
+extern const char kMainWindowTitle[];
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Registers the window class; false when the platform refuses it.
+bool RegisterMainWindowClass(HINSTANCE instance);
+
+// Creates the main window, running the creation sequence; null on failure.
+HWND CreateMainWindow(HINSTANCE instance);
+
+// Moves the window to the rectangle saved at the last exit, if it has one.
+void RestoreWindowRect(HWND window);
+
+// The whole program: register, create, show, run the loop. Returns the exit code.
+int RunFoliostamp(HINSTANCE instance, int showCommand);

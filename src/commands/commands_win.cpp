@@ -1,0 +1,182 @@
+#include "commands/commands_win.h"
+
+#include <process.h>
+#include <string.h>
+
+#include "commands/message_table.h"
+#include "common/store.h"
+#include "form/form_win.h"
+#include "form/scroll_win.h"
+#include "paging/jobs.h"
+#include "settings/settings_win.h"
+
+HANDLE JobThread = nullptr;
+
+namespace {
+
+constexpr int kJobLockedControls[] = {
+    kFileSelectRow, kTocPageCountRow, kHeaderTextRow, kFontSizeRow, kSkipPagesRow,
+    kCustomColorRow, kExecuteRow, kExitRow, kDeleteRow, kUndoRow,
+};
+static_assert(sizeof kJobLockedControls / sizeof kJobLockedControls[0] == 10,
+              "ten controls are locked while a job runs");
+
+constexpr size_t kDialogPathSize = 1000;
+constexpr size_t kDialogTitleSize = 249;
+
+// Set on the user-interface thread before the worker starts; read by it.
+JobKind pendingJob = JobKind::Insert;
+// Written by the worker just before it posts kJobDoneMessage; the window
+// reads it only after that message, or after the worker has ended.
+const char* volatile jobResult = nullptr;
+
+void ReportJobEnd(void* window, const char* resultText) {
+  jobResult = resultText;
+  PostMessageA(static_cast<HWND>(window), kJobDoneMessage, 0, 0);
+}
+
+unsigned __stdcall RunJob(void* window) {
+  JobInput input = TakeJobInput();
+  switch (pendingJob) {
+    case JobKind::Insert: InsertPageNumbers(input, ReportJobEnd, window); break;
+    case JobKind::Remove: RemovePageNumbers(input, ReportJobEnd, window); break;
+    case JobKind::Undo: UndoFromBackup(input, ReportJobEnd, window); break;
+  }
+  return 0;
+}
+
+void ToggleLanguage() {
+  Settings[kLanguage] = Settings[kLanguage] + 1 > 1 ? 0 : Settings[kLanguage] + 1;
+  ApplyCaptions();
+}
+
+void SelectMarkdownFile(HWND window) {
+  const LayoutRow& row = LayoutTable[kFileSelectRow];
+  char path[kDialogPathSize] = "";
+  char title[kDialogTitleSize] = "";
+  // A path too long for the dialog (an edited settings file) starts it empty.
+  size_t length = strlen(TextSlots[row.slot]);
+  if (length < sizeof path) memcpy(path, TextSlots[row.slot], length + 1);
+  OPENFILENAMEA dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window;
+  dialog.lpstrFilter = "*.md\0*.md\0";
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = sizeof path;
+  dialog.lpstrFileTitle = title;
+  dialog.nMaxFileTitle = sizeof title;
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  if (GetOpenFileNameA(&dialog)) SetTextSlot(row.slot, path);
+}
+
+// A value that names no radio of the group (an edited settings file) has no
+// mark to clear.
+void SelectRadio(int row) {
+  const LayoutRow& r = LayoutTable[row];
+  int marked = Settings[r.slot] + r.aux;
+  bool inGroup = marked >= 0 && marked < kLayoutRowCount &&
+                 LayoutTable[marked].kind == RadioButton && LayoutTable[marked].aux == r.aux;
+  if (inGroup) SendMessageA(ControlHandles[marked], BM_SETCHECK, BST_UNCHECKED, 0);
+  Settings[r.slot] = row - r.aux;
+  SendMessageA(ControlHandles[row], BM_SETCHECK, BST_CHECKED, 0);
+}
+
+void ToggleCheckBox(int row) {
+  const LayoutRow& r = LayoutTable[row];
+  Settings[r.slot] = Settings[r.slot] != 0 ? 0 : 1;
+  SendMessageA(ControlHandles[row], BM_SETCHECK, Settings[r.slot] != 0 ? BST_CHECKED : BST_UNCHECKED,
+               0);
+}
+
+bool Confirm(HWND window, const Message& message, const char* title) {
+  return MessageBoxA(window, MessageText(message, Settings[kLanguage]), title, MB_YESNO) == IDYES;
+}
+
+void RunCommand(HWND window, int id) {
+  switch (id) {
+    case kLanguageRow: ToggleLanguage(); break;
+    case kDefaultSizeRow: DefaultSizeCommand(window); break;
+    case kFileSelectRow: SelectMarkdownFile(window); break;
+    case kBlackRow:
+    case kGrayRow:
+    case kCustomColorRadioRow:
+    case kFormatFirstRow:
+    case kFormatParenRow:
+    case kPositionRightRow:
+    case kPositionCenterRow: SelectRadio(id); break;
+    case kKeepBackupRow:
+    case kFirstPageRow:
+    case kAnnotateRow: ToggleCheckBox(id); break;
+    case kExecuteRow: StartJob(JobKind::Insert, window); break;
+    case kExitRow:
+      if (Confirm(window, ExitConfirmation, "Exit")) SendMessageA(window, WM_DESTROY, 0, 0);
+      break;
+    case kDeleteRow: StartJob(JobKind::Remove, window); break;
+    case kUndoRow:
+      if (Confirm(window, UndoConfirmation, "Undo")) StartJob(JobKind::Undo, window);
+      break;
+    default: break;
+  }
+}
+
+// The language, size and job buttons keep the result on show.
+bool KeepsResultText(int id) {
+  return id == kLanguageRow || id == kDefaultSizeRow ||
+         (id >= kExecuteRow && id <= kUndoRow);
+}
+
+}  // namespace
+
+void HandleCommand(HWND window, UINT commandWord) {
+  if (HIWORD(commandWord) != 0) return;
+  int id = LOWORD(commandWord);
+  RunCommand(window, id);
+  if (!KeepsResultText(id)) TextSlots[kResultText][0] = '\0';
+  InvalidateRect(window, nullptr, TRUE);
+}
+
+void StartJob(JobKind job, HWND window) {
+  HarvestEdits();
+  TextSlots[kResultText][0] = '\0';
+  pendingJob = job;
+  jobResult = nullptr;
+  // The worker's end is a posted message, handled only after this returns,
+  // so even a job that ends at once finds the inputs already locked.
+  uintptr_t thread = _beginthreadex(nullptr, 0, RunJob, window, 0, nullptr);
+  if (thread == 0) return;
+  JobThread = reinterpret_cast<HANDLE>(thread);
+  DisableInputs();
+}
+
+void DisableInputs() {
+  for (int row : kJobLockedControls) EnableWindow(ControlHandles[row], FALSE);
+}
+
+void EnableInputs() {
+  for (int row : kJobLockedControls) EnableWindow(ControlHandles[row], TRUE);
+  if (JobThread != nullptr) CloseHandle(JobThread);
+  JobThread = nullptr;
+}
+
+LRESULT FinishJob(HWND window) {
+  if (JobThread == nullptr) return 0;
+  const char* result = jobResult;
+  SetTextSlot(kResultText, result != nullptr ? result : "");
+  EnableInputs();
+  InvalidateRect(window, nullptr, TRUE);
+  return 0;
+}
+
+void WaitForRunningJob(HWND window) {
+  if (JobThread == nullptr) return;
+  HANDLE thread = JobThread;
+  // Sent messages are still answered, so no thread that sends to this one
+  // can block the wait; posted ones stay queued while the window goes away.
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
+         WAIT_OBJECT_0 + 1) {
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  FinishJob(window);
+}

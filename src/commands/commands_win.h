@@ -1,0 +1,29 @@
+// What the form's buttons do, and the one worker thread that runs a job.
+#pragma once
+
+#include <windows.h>
+
+// Posted by the worker to the main window as its job ends; the window then
+// shows the result and unlocks the inputs on its own thread.
+constexpr UINT kJobDoneMessage = WM_APP + 1;
+
+// The running worker, or null when no job runs.
+extern HANDLE JobThread;
+
+void HandleCommand(HWND window, UINT commandWord);
+
+// The three jobs as StartJob takes them.
+enum class JobKind { Insert, Remove, Undo };
+void StartJob(JobKind job, HWND window);
+
+void DisableInputs();
+void EnableInputs();
+
+// The job-completion message: result into ResultText, inputs unlocked,
+// window repainted.
+LRESULT FinishJob(HWND window);
+
+// Waits for a running job while still answering messages sent to this
+// thread, then finishes it. Called as the window is destroyed so that the
+// Markdown file is never left half written.
+void WaitForRunningJob(HWND window);

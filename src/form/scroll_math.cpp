@@ -1,0 +1,35 @@
+#include "form/scroll_math.h"
+
+int32_t RequestedScrollPosition(uint32_t requestCode, const ScrollBarState& bar) {
+  switch (requestCode) {
+    case 0: return bar.position - 1;             // SB_LINEUP
+    case 1: return bar.position + 1;             // SB_LINEDOWN
+    case 2: return bar.position - bar.page;      // SB_PAGEUP
+    case 3: return bar.position + bar.page;      // SB_PAGEDOWN
+    case 5: return bar.trackPosition;            // SB_THUMBTRACK
+    case 6: return bar.minimum;                  // SB_TOP
+    case 7: return bar.maximum;                  // SB_BOTTOM
+    default: return bar.position;
+  }
+}
+
+int32_t ScrollDelta(int32_t oldPosition, int32_t newPosition, int32_t origin) {
+  int32_t d = oldPosition - newPosition;
+  // The bar's position can run one ahead of the origin after a pull-back.
+  if (d > -origin) d = -origin;
+  return d;
+}
+
+int32_t PullBackDelta(int32_t visibleCells, int32_t origin, int32_t formCells) {
+  if (origin >= 0 || visibleCells <= origin + formCells) return 0;
+  int32_t d = visibleCells - (origin + formCells);
+  if (d > -origin) d = -origin;
+  return d;
+}
+
+WindowSize DefaultWindowSize(CellSize cell) {
+  WindowSize size;
+  size.width = cell.width * 540 / 10 + 10;
+  size.height = cell.height * 290 / 10;
+  return size;
+}

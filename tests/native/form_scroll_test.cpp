@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "form/scroll_math.h"
+
+namespace {
+
+TEST(RequestedScrollPosition, EveryRequestCode) {
+  const ScrollBarState bar = {0, 25, 10, 7, 12};
+  struct Case {
+    uint32_t code;
+    int32_t expected;
+  };
+  const Case kCases[] = {
+      {0, 6},   // line up
+      {1, 8},   // line down
+      {2, -3},  // page up: the platform clamps it later
+      {3, 17},  // page down
+      {4, 7},   // thumb position: no change
+      {5, 12},  // thumb track: the track position
+      {6, 0},   // top
+      {7, 25},  // bottom
+      {8, 7},   // end scroll
+      {0xFFFF, 7},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.code);
+    EXPECT_EQ(RequestedScrollPosition(c.code, bar), c.expected);
+  }
+}
+
+TEST(ScrollDelta, NeverMakesTheOriginPositive) {
+  struct Case {
+    int32_t oldPosition, newPosition, origin, expected;
+  };
+  const Case kCases[] = {
+      {3, 0, -3, 3},    // page up from 3 rows down
+      {4, 0, -3, 3},    // bar one ahead of the origin after a pull-back
+      {0, 5, 0, -5},    // moving down is bounded by the bar alone
+      {2, 1, -2, 1},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(ScrollDelta(c.oldPosition, c.newPosition, c.origin), c.expected);
+  }
+}
+
+TEST(PullBackDelta, GrowingWindows) {
+  struct Case {
+    int32_t visible, origin, expected;
+  };
+  const Case kCases[] = {
+      {20, -12, 7},   // 20 > 13 rows left to show: pull back 7
+      {40, -12, 12},  // capped at the origin
+      {13, -12, 0},   // exactly the rest of the form
+      {30, 0, 0},     // not scrolled
+      {0, -5, 0},     // minimised
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.visible);
+    EXPECT_EQ(PullBackDelta(c.visible, c.origin, FormHeightCells), c.expected);
+  }
+  EXPECT_EQ(PullBackDelta(60, -4, FormWidthCells), 4);
+}
+
+TEST(DefaultWindowSize, FiftyFourCellsAndTenPixelsBy29Cells) {
+  WindowSize size = DefaultWindowSize({8, 16});
+  EXPECT_EQ(size.width, 442);
+  EXPECT_EQ(size.height, 464);
+  size = DefaultWindowSize({7, 13});
+  EXPECT_EQ(size.width, 388);
+  EXPECT_EQ(size.height, 377);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/store.h"
+#include "form/layout_table.h"
+#include "settings/settings_codec.h"
+#include "wine_support.h"
+
+namespace {
+
+// The real program in its own process, started in a fresh folder.
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override { folder_ = MakeTempFolder(); }
+  std::string Path(const char* name) const { return folder_ + "\\" + name; }
+  std::string SettingsText() const { return ReadFileBytes(Path("Foliostamp.ini")); }
+  std::string folder_;
+};
+
+TEST_F(ProgramTest, ClosingByTheFrameSavesAndExitsWithZero) {
+  ChildProgram program(folder_);
+  ASSERT_TRUE(program.started());
+  MoveWindow(program.window(), 50, 60, 500, 400, TRUE);
+  PostMessageA(program.window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitForExit(20000), 0);
+  EXPECT_EQ(SettingsText().substr(0, 25), "20\r\n0\r\n50\r\n60\r\n550\r\n460\r\n");
+}
+
+TEST_F(ProgramTest, ExitButtonAsksFirst) {
+  ChildProgram program(folder_);
+  ASSERT_TRUE(program.started());
+  {
+    BoxAnswerer no("Exit", IDNO);
+    PostMessageA(program.Control(kExitRow), BM_CLICK, 0, 0);
+    ASSERT_TRUE(no.Join());
+  }
+  EXPECT_EQ(program.WaitForExit(500), -1);
+  EXPECT_TRUE(program.Running());
+  EXPECT_FALSE(FileExists(Path("Foliostamp.ini")));
+  {
+    BoxAnswerer yes("Exit", IDYES);
+    PostMessageA(program.Control(kExitRow), BM_CLICK, 0, 0);
+    ASSERT_TRUE(yes.Join());
+  }
+  EXPECT_EQ(program.WaitForExit(20000), 0);
+  EXPECT_TRUE(FileExists(Path("Foliostamp.ini")));
+}
+
+TEST_F(ProgramTest, ClosingDuringAJobLeavesAWholeFile) {
+  const char kBreak[] = "<div style=\"page-break-after:always;\"></div>\r\n";
+  std::string original;
+  int pages = 1;
+  for (int i = 0; i < 500000; ++i) {
+    original += "Body text of a long document, line after line after line.\r\n";
+    if (i % 250 == 249) {
+      original += kBreak;
+      ++pages;
+    }
+  }
+  original += "The last line.\r\n";
+  std::string md = Path("long.md");
+  WriteFileBytes(md, original);
+  ResetStores();
+  SetTextSlot(kMarkdownPath, md.c_str());
+  ASSERT_TRUE(WriteSettingsFile(Path("Foliostamp.ini").c_str()));
+
+  ChildProgram program(folder_);
+  ASSERT_TRUE(program.started());
+  HWND execute = program.Control(kExecuteRow);
+  PostMessageA(execute, BM_CLICK, 0, 0);
+  for (int i = 0; i < 500 && IsWindowEnabled(execute); ++i) Sleep(10);
+  EXPECT_FALSE(IsWindowEnabled(execute));  // the job has started
+  PostMessageA(program.window(), WM_CLOSE, 0, 0);
+  ASSERT_EQ(program.WaitForExit(120000), 0);
+
+  std::string numbered = ReadFileBytes(md);
+  // Compared as booleans: a diff of two such files would take the test down.
+  EXPECT_TRUE(ReadFileBytes(Path("long.bak")) == original);
+  ASSERT_GT(numbered.size(), original.size());
+  EXPECT_EQ(numbered.substr(numbered.size() - 16), "The last line.\r\n");
+  // Whole: without its page-number lines and the blank lines written before
+  // them (the document has no blank lines of its own) it is the original.
+  size_t numberLines = 0;
+  std::string rest;
+  rest.reserve(original.size());
+  for (size_t start = 0; start < numbered.size();) {
+    size_t end = numbered.find('\n', start);
+    end = end == std::string::npos ? numbered.size() : end + 1;
+    std::string line = numbered.substr(start, end - start);
+    if (line.compare(0, 23, "<div style=\"text-align:") == 0) {
+      ++numberLines;
+    } else if (line != "\r\n") {
+      rest += line;
+    }
+    start = end;
+  }
+  EXPECT_EQ(numberLines, static_cast<size_t>(pages - 1));
+  EXPECT_TRUE(rest == original);
+  // The settings hold the finished job's result.
+  std::string expected = "\r\nTotal " + std::to_string(pages) + " pages.\r\n";
+  EXPECT_NE(SettingsText().find(expected), std::string::npos);
+}
+
+}  // namespace

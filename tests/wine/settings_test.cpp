@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/store.h"
+#include "form/form_win.h"
+#include "settings/settings_path.h"
+#include "wine_support.h"
+
+namespace {
+
+using SettingsTest = WindowTest;
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+std::vector<std::string> Repeat(const std::string& line, int count) {
+  return std::vector<std::string>(count, line);
+}
+
+std::vector<std::string> Join(std::vector<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+TEST_F(SettingsTest, FirstRunWritesTheFullFile) {
+  OpenWindow();
+  EXPECT_EQ(WindowText(ControlHandles[kCustomColorRow]), "blue");
+  MoveWindow(window_, 100, 80, 600, 420, TRUE);
+  EXPECT_EQ(CloseWindow(), 0);
+  std::string expected = Lines(Join({{"20", "0", "100", "80", "700", "500"},
+                                     Repeat("0", 15),
+                                     {"21"},
+                                     Repeat("", 3),
+                                     {"blue"},
+                                     Repeat("", 2),
+                                     {"1", "80"},
+                                     Repeat("", 13)}));
+  EXPECT_EQ(ReadFileBytes(SettingsFile()), expected);
+}
+
+struct LoadCase {
+  const char* name;
+  std::vector<std::string> lines;
+  std::vector<int32_t> settings;  // Settings[0] on; the rest stay 0
+  std::vector<std::pair<int, std::string>> texts;
+};
+
+TEST_F(SettingsTest, LoadsWhatTheFileHolds) {
+  std::vector<std::string> integers25 = {"25", "1"};
+  for (int i = 1; i < 25; ++i) integers25.push_back(std::to_string(100 + i));
+  const LoadCase kCases[] = {
+      {"count 10: the twelfth line is the text count",
+       {"10", "1", "11", "12", "13", "14", "15", "16", "17", "18", "19", "2", "t0", "t1", "t2"},
+       {1, 11, 12, 13, 14, 15, 16, 17, 18, 19},
+       {{0, "t0"}, {1, "t1"}, {2, ""}, {3, "blue"}}},
+      {"count 25: five dropped, the 27th line is the text count",
+       Join({integers25, {"3", "a", "b", "c"}}),
+       {1, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117,
+        118, 119},
+       {{0, "a"}, {1, "b"}, {2, "c"}, {3, "blue"}}},
+      {"text count 3 keeps the other initial texts",
+       Join({{"20", "1"}, Repeat("7", 19), {"3", "x", "y", "z", "not a slot"}}),
+       {1, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7},
+       {{2, "z"}, {kCustomColor, "blue"}, {kTocPageCount, "1"}, {kFontSizePercent, "80"}}},
+      {"a file that ends after five integers",
+       {"20", "1", "2", "3", "4", "5"},
+       {1, 2, 3, 4, 5},
+       {{kCustomColor, "blue"}, {kFontSizePercent, "80"}}},
+      {"Language 2 becomes 0", {"1", "2"}, {0}, {}},
+      {"a negative Language becomes 0", {"1", "-1"}, {0}, {}},
+      {"a line without a number counts as 0", {"abc", "1"}, {0}, {{kCustomColor, "blue"}}},
+      {"a result with its line end",
+       Join({{"20"}, Repeat("0", 20), {"2", "", "Error: No .md file.\x0b\x07"}}),
+       {0},
+       {{kResultText, "Error: No .md file.\r\n"}}},
+  };
+  for (const LoadCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    CloseWindow();
+    ResetStores();
+    WriteFileBytes(SettingsFile(), Lines(c.lines));
+    OpenWindow();
+    for (int i = 0; i < kSettingsCount; ++i) {
+      int32_t expected = i < static_cast<int>(c.settings.size()) ? c.settings[i] : 0;
+      EXPECT_EQ(Settings[i], expected) << "Settings[" << i << "]";
+    }
+    for (const auto& t : c.texts) {
+      EXPECT_EQ(std::string(TextSlots[t.first]), t.second) << "TextSlots[" << t.first << "]";
+    }
+    EXPECT_EQ(WindowText(ControlHandles[kLanguageRow]), c.settings[0] == 1 ? "Japanese" : "English");
+  }
+}
+
+TEST_F(SettingsTest, ResultWithLineEndsSurvivesAnExit) {
+  SetTextSlot(kResultText, "Error: No .md file.\r\n");
+  PrepareSettings();
+  std::string written = ReadFileBytes(SettingsFile());
+  EXPECT_NE(written.find("\r\nError: No .md file.\x0b\x07\r\n"), std::string::npos);
+  OpenWindow();
+  EXPECT_STREQ(TextSlots[kResultText], "Error: No .md file.\r\n");
+  EXPECT_EQ(CloseWindow(), 0);
+  std::string saved = ReadFileBytes(SettingsFile());
+  EXPECT_EQ(saved.substr(saved.find("Error")), written.substr(written.find("Error")));
+}
+
+TEST_F(SettingsTest, LongestTextSurvivesAnExitWhole) {
+  std::string longest(kTextSlotSize - 1, 'h');
+  longest[0] = '<';
+  longest[longest.size() - 1] = '>';
+  SetTextSlot(kHeaderText, longest.c_str());
+  PrepareSettings();
+  OpenWindow();
+  CloseWindow();  // the header goes through its edit control and back
+  ResetStores();
+  OpenWindow();
+  EXPECT_EQ(std::string(TextSlots[kHeaderText]), longest);
+}
+
+TEST_F(SettingsTest, SavedRectangleNeedsMoreThanFivePixels) {
+  struct Case {
+    int32_t left, top, right, bottom;
+    bool moved;
+  };
+  const Case kCases[] = {
+      {100, 100, 106, 300, true},
+      {100, 100, 105, 300, false},
+      {100, 100, 700, 105, false},
+      {120, 90, 720, 590, true},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.right);
+    CloseWindow();
+    ResetStores();
+    Settings[kWindowLeft] = c.left;
+    Settings[kWindowTop] = c.top;
+    Settings[kWindowRight] = c.right;
+    Settings[kWindowBottom] = c.bottom;
+    PrepareSettings();
+    OpenWindow();
+    RECT rect;
+    GetWindowRect(window_, &rect);
+    // The platform may widen a very narrow window to its minimum width.
+    bool there = rect.left == c.left && rect.top == c.top && rect.bottom == c.bottom;
+    EXPECT_EQ(there, c.moved);
+    if (!c.moved) {
+      EXPECT_GT(rect.right - rect.left, 5);
+    }
+  }
+}
+
+TEST_F(SettingsTest, FileIsTheOneInTheCurrentDirectory) {
+  OpenWindow();
+  std::string expected = SettingsFile();
+  EXPECT_EQ(lstrcmpiA(SettingsPath, expected.c_str()), 0) << SettingsPath;
+  // Another current directory later (the file dialog may change it) changes nothing.
+  std::string elsewhere = MakeTempFolder();
+  SetCurrentDirectoryA(elsewhere.c_str());
+  EXPECT_EQ(CloseWindow(), 0);
+  EXPECT_TRUE(FileExists(expected));
+  EXPECT_FALSE(FileExists(elsewhere + "\\Foliostamp.ini"));
+}
+
+TEST_F(SettingsTest, EmptySettingsPathWritesNothing) {
+  OpenWindow();
+  SettingsPath[0] = '\0';
+  EXPECT_EQ(CloseWindow(), 0);
+  EXPECT_FALSE(FileExists(SettingsFile()));
+}
+
+TEST_F(SettingsTest, SavedOptionsComeBackNextRun) {
+  OpenWindow();
+  Click(kLanguageRow);
+  Click(kGrayRow);
+  Click(kFirstPageRow);
+  SetWindowTextA(ControlHandles[kHeaderTextRow], "My book");
+  EXPECT_EQ(CloseWindow(), 0);
+  ResetStores();
+  OpenWindow();
+  EXPECT_EQ(Settings[kLanguage], 1);
+  EXPECT_EQ(WindowText(ControlHandles[kExecuteRow]), "Execute");
+  EXPECT_EQ(SendMessageA(ControlHandles[kGrayRow], BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(ControlHandles[kFirstPageRow], BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(WindowText(ControlHandles[kHeaderTextRow]), "My book");
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+#include "wine_support.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "app/main_win.h"
+#include "commands/commands_win.h"
+#include "common/store.h"
+#include "form/form_win.h"
+#include "settings/settings_codec.h"
+#include "settings/settings_path.h"
+
+std::string ToShiftJis(const char* utf8) {
+  wchar_t wide[512];
+  int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 512);
+  char bytes[1024];
+  int length = WideCharToMultiByte(932, 0, wide, wideLength, bytes, sizeof bytes, nullptr, nullptr);
+  return length > 0 ? std::string(bytes, length - 1) : std::string();
+}
+
+std::string MakeTempFolder() {
+  static int counter = 0;
+  char base[MAX_PATH];
+  GetTempPathA(sizeof base, base);
+  char folder[MAX_PATH];
+  for (;;) {
+    snprintf(folder, sizeof folder, "%sfoliostamp-test-%lu-%d", base, GetCurrentProcessId(),
+             ++counter);
+    if (CreateDirectoryA(folder, nullptr)) return folder;
+  }
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::string bytes;
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return bytes;
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+  fclose(file);
+  return bytes;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr) << path;
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  fclose(file);
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+bool WaitForJobEnd() {
+  // A bound so that a lost completion fails the test instead of hanging it.
+  for (int i = 0; i < 1200 && JobThread != nullptr; ++i) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    PumpMessages();
+  }
+  return JobThread == nullptr;
+}
+
+void Click(int row) {
+  SendMessageA(ControlHandles[row], BM_CLICK, 0, 0);
+}
+
+std::string WindowText(HWND window) {
+  char text[1024];
+  int length = GetWindowTextA(window, text, sizeof text);
+  return std::string(text, length > 0 ? length : 0);
+}
+
+BoxAnswerer::BoxAnswerer(const char* title, int button) : title_(title), button_(button) {
+  thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+BoxAnswerer::~BoxAnswerer() {
+  Join();
+}
+
+bool BoxAnswerer::Join() {
+  if (thread_ != nullptr) {
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+  return answered_;
+}
+
+DWORD WINAPI BoxAnswerer::Run(void* self) {
+  BoxAnswerer* answerer = static_cast<BoxAnswerer*>(self);
+  for (int i = 0; i < 500; ++i) {
+    HWND box = FindWindowA("#32770", answerer->title_.c_str());
+    if (box != nullptr && IsWindowVisible(box)) {
+      // The message text of a message box is its static control 0xFFFF.
+      char text[1024] = "";
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+      answerer->text_ = text;
+      answerer->answered_ = true;
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(answerer->button_, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(box, answerer->button_)));
+      return 0;
+    }
+    Sleep(20);
+  }
+  return 0;
+}
+
+void WindowTest::SetUp() {
+  static bool registered = RegisterMainWindowClass(GetModuleHandleA(nullptr));
+  ASSERT_TRUE(registered);
+  char current[MAX_PATH];
+  GetCurrentDirectoryA(sizeof current, current);
+  previousDirectory_ = current;
+  folder_ = MakeTempFolder();
+  SetCurrentDirectoryA(folder_.c_str());
+  ResetStores();
+  for (HWND& control : ControlHandles) control = nullptr;
+  ScrollOrigin = {0, 0};
+  SettingsPath[0] = '\0';
+  JobThread = nullptr;
+}
+
+void WindowTest::TearDown() {
+  CloseWindow();
+  SetCurrentDirectoryA(previousDirectory_.c_str());
+}
+
+void WindowTest::PrepareSettings() {
+  ASSERT_TRUE(WriteSettingsFile(SettingsFile().c_str()));
+  ResetStores();
+}
+
+void WindowTest::OpenWindow() {
+  window_ = CreateMainWindow(GetModuleHandleA(nullptr));
+  ASSERT_NE(window_, nullptr);
+  ShowWindow(window_, SW_SHOWNORMAL);
+  UpdateWindow(window_);
+  PumpMessages();
+}
+
+int WindowTest::CloseWindow() {
+  if (window_ == nullptr) return -1;
+  DestroyWindow(window_);
+  window_ = nullptr;
+  int exitCode = -1;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      exitCode = static_cast<int>(message.wParam);
+      continue;
+    }
+    DispatchMessageA(&message);
+  }
+  return exitCode;
+}
+
+namespace {
+
+std::string ProgramPath() {
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of('\\') + 1) + "Foliostamp.exe";
+}
+
+struct ThreadWindowSearch {
+  HWND found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM context) {
+  char className[64];
+  GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, "Foliostamp") != 0) return TRUE;
+  reinterpret_cast<ThreadWindowSearch*>(context)->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+ChildProgram::ChildProgram(const std::string& folder) {
+  std::string program = ProgramPath();
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  char commandLine[MAX_PATH + 2];
+  snprintf(commandLine, sizeof commandLine, "\"%s\"", program.c_str());
+  if (!CreateProcessA(program.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &process_)) {
+    return;
+  }
+  WaitForInputIdle(process_.hProcess, 10000);
+  for (int i = 0; i < 500 && window_ == nullptr; ++i) {
+    ThreadWindowSearch search = {nullptr};
+    EnumThreadWindows(process_.dwThreadId, FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    window_ = search.found;
+    if (window_ == nullptr) Sleep(20);
+  }
+}
+
+ChildProgram::~ChildProgram() {
+  if (process_.hProcess == nullptr) return;
+  if (Running()) TerminateProcess(process_.hProcess, 1);
+  CloseHandle(process_.hProcess);
+  CloseHandle(process_.hThread);
+}
+
+int ChildProgram::WaitForExit(DWORD milliseconds) {
+  if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+bool ChildProgram::Running() const {
+  return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}

@@ -1,0 +1,92 @@
+// Driving the real main window from the tests: a fresh window over fresh
+// stores in a temp folder, clicks, message pumping, answering message boxes,
+// and starting the real program as a child process.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+// Shift JIS bytes of a UTF-8 text, converted by the platform.
+std::string ToShiftJis(const char* utf8);
+
+// A new empty folder under the temp folder; returns its path without a
+// trailing backslash.
+std::string MakeTempFolder();
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// Handles every message waiting for this thread.
+void PumpMessages();
+
+// Pumps messages until the running job has been finished on this thread.
+// Returns false if it has not ended after a generous wait.
+bool WaitForJobEnd();
+
+// Presses a form control as a mouse click would.
+void Click(int row);
+
+std::string WindowText(HWND window);
+
+// Finds a message box (or dialog) with the given title from a helper thread,
+// keeps its text, and presses the given button.
+class BoxAnswerer {
+ public:
+  BoxAnswerer(const char* title, int button);
+  ~BoxAnswerer();
+  // Waits for the helper; true when it found and answered the box.
+  bool Join();
+  const std::string& text() const { return text_; }
+
+ private:
+  static DWORD WINAPI Run(void* self);
+  std::string title_;
+  int button_;
+  std::string text_;
+  bool answered_ = false;
+  HANDLE thread_ = nullptr;
+};
+
+// A fresh program state and a fresh main window in its own temp folder.
+// A settings file may be placed there before the window is opened.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes the stores as they are now to the settings file in the temp
+  // folder and resets them, so that the window opened next loads them.
+  void PrepareSettings();
+  // Creates and shows the main window in the temp folder.
+  void OpenWindow();
+  // Destroys it (saving settings as the program does) and drains the queue.
+  // Returns the exit code the quit message carried, or -1 without one.
+  int CloseWindow();
+
+  std::string Path(const char* name) const { return folder_ + "\\" + name; }
+  std::string SettingsFile() const { return Path("Foliostamp.ini"); }
+
+  std::string folder_;
+  std::string previousDirectory_;
+  HWND window_ = nullptr;
+};
+
+// The real Foliostamp.exe, started in a folder as a user would.
+class ChildProgram {
+ public:
+  explicit ChildProgram(const std::string& folder);
+  ~ChildProgram();
+  bool started() const { return window_ != nullptr; }
+  HWND window() const { return window_; }
+  HWND Control(int row) const { return GetDlgItem(window_, row); }
+  // Waits for the program to end; returns its exit code, or -1 if it did not.
+  int WaitForExit(DWORD milliseconds);
+  bool Running() const;
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+  HWND window_ = nullptr;
+};
