@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Foliostamp.exe and starts it. On Linux it runs under Wine: with a
+# Numbers a scratch copy of the bundled example with foliostamp-cli, then
+# builds Foliostamp.exe and starts it. On Linux it runs under Wine: with a
 # display the window stays open until you close it; without one it runs in
 # Xvfb, saves a screenshot of the window and says where. On Windows (Git Bash
 # or MSYS) it builds with the default CMake generator and starts the program.
@@ -21,6 +22,18 @@ case "$(uname -s)" in
 esac
 
 scripts/install-deps.sh
+
+# The command-line tool on a scratch copy of the example document.
+cmake --preset native >/dev/null
+cmake --build --preset native --target foliostamp-cli >/dev/null
+mkdir -p build/run
+cp examples/example.md build/run/example.md
+rm -f build/run/example.bak
+echo "foliostamp-cli execute on build/run/example.md:"
+(cd build/run && "$repo/build/native/foliostamp-cli" execute --no-settings --annotate-headings example.md)
+echo "Numbered: build/run/example.md; its original: build/run/example.bak"
+echo
+
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Foliostamp
 exe="$repo/build/windows/Foliostamp.exe"
