@@ -7,9 +7,13 @@
 // not write it. The stream is unbuffered: the jobs buffer themselves.
 FILE* OpenSharedForReading(const char* path);
 
-// Opens for binary writing, creating or emptying the file, with no sharing.
-// Unbuffered, so that closing it after a failure writes nothing more.
+// Opens for binary writing, creating the file, with no sharing. Unbuffered,
+// so that closing it after a failure writes nothing more. Once closed with
+// CloseWrittenFile, the file holds exactly what was written.
 FILE* OpenExclusiveForWriting(const char* path);
+
+// Closes a file opened by OpenExclusiveForWriting. False when that fails.
+bool CloseWrittenFile(FILE* file);
 
 // True when path opens for reading with the given fopen mode.
 bool FileOpensForReading(const char* path, const char* mode);

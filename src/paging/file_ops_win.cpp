@@ -28,6 +28,10 @@ FILE* OpenExclusiveForWriting(const char* path) {
   return Unbuffered(_fsopen(path, "wb", _SH_DENYRW));
 }
 
+bool CloseWrittenFile(FILE* file) {
+  return fclose(file) == 0;
+}
+
 bool FileOpensForReading(const char* path, const char* mode) {
   FILE* file = fopen(path, mode);
   if (file == nullptr) return false;

@@ -97,7 +97,12 @@ PassOutcome InsertPass(JobState& job) {
       if (IsBlankLine(following)) {
         if (!CopyLine(job, following)) return PassOutcome::Failed;
         status = ReadPiece(&job.reader, &following);
-        if (status == ReadStatus::End) WriteNumberLine(job, pageCounter);
+        if (status == ReadStatus::End) {
+          // An empty line may end the file without LF ("\r"); the number
+          // line must still stand on a line of its own.
+          if (job.writer.lastByte != '\n') WriteText(&job.writer, LineEnding(job));
+          WriteNumberLine(job, pageCounter);
+        }
         if (status != ReadStatus::Piece) break;
       } else {
         WriteText(&job.writer, LineEnding(job));

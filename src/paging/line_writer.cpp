@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "paging/file_ops.h"
+
 namespace {
 
 void Flush(LineWriter* w) {
@@ -19,10 +21,12 @@ void StartWriting(LineWriter* writer, FILE* file, char* buffer, size_t capacity)
   writer->capacity = capacity;
   writer->used = 0;
   writer->failed = false;
+  writer->lastByte = 0;
 }
 
 void WriteBytes(LineWriter* w, const char* data, size_t length) {
-  if (w->failed) return;
+  if (w->failed || length == 0) return;
+  w->lastByte = data[length - 1];
   if (length > w->capacity - w->used) {
     Flush(w);
     // Large blocks go straight to the file instead of through the buffer.
@@ -41,8 +45,7 @@ void WriteText(LineWriter* w, const char* text) {
 
 bool FinishWriting(LineWriter* w) {
   Flush(w);
-  if (!w->failed && fflush(w->file) != 0) w->failed = true;
-  if (fclose(w->file) != 0) w->failed = true;
+  if (!CloseWrittenFile(w->file)) w->failed = true;
   w->file = nullptr;
   return !w->failed;
 }

@@ -11,6 +11,7 @@ struct LineWriter {
   size_t capacity;
   size_t used;
   bool failed;
+  char lastByte;  // the last byte handed to WriteBytes, 0 before any
 };
 
 void StartWriting(LineWriter* writer, FILE* file, char* buffer, size_t capacity);

@@ -122,6 +122,8 @@ TEST_F(InsertTest, EdgeCases) {
       {"no breaks", "a\r\nb", "a\r\nb", 1, 0, 0, "1"},
       {"break on the last line", "x\n" + kBreak, "x\n" + kBreak, 2, 0, 0, "1"},
       {"break, empty line, end", kBreak + "\n\n", kBreak + "\n\n" + NumberLine(2, 2), 2, 0, 0, "1"},
+      {"break, empty line without LF, end", kBreak + "\n\rabc", kBreak + "\n\rabc\n" + NumberLine(2, 2), 2, 0, 0, "1"},
+      {"break, lone CR, end", kBreak + "\r\n\r", kBreak + "\r\n\r\r\n" + NumberLine(2, 2, "\r\n"), 2, 0, 0, "1"},
       {"two breaks in a row", kBreak + "\n" + kBreak + "\ntext\n",
        kBreak + "\n\n" + NumberLine(2, 3) + kBreak + "\ntext\n", 3, 0, 0, "1"},
       {"toc after a break is not counted in pass 2", kBreak + "\n[TOC]\nx\n",
