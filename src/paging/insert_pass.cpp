@@ -90,25 +90,8 @@ PassOutcome InsertPass(JobState& job) {
     bool copied = true;
     if (IsPageBreak(line)) {
       pageCounter = CountPageBreak(job, pageCounter);
-      if (!CopyLine(job, line)) return PassOutcome::Failed;
-      LinePiece following;
-      status = ReadPiece(&job.reader, &following);
+      status = CopyPageBreak(job, line, WriteNumberLine, pageCounter);
       if (status != ReadStatus::Piece) break;
-      if (IsBlankLine(following)) {
-        if (!CopyLine(job, following)) return PassOutcome::Failed;
-        status = ReadPiece(&job.reader, &following);
-        if (status == ReadStatus::End) {
-          // An empty line may end the file without LF ("\r"); the number
-          // line must still stand on a line of its own.
-          if (job.writer.lastByte != '\n') WriteText(&job.writer, LineEnding(job));
-          WriteNumberLine(job, pageCounter);
-        }
-        if (status != ReadStatus::Piece) break;
-      } else {
-        WriteText(&job.writer, LineEnding(job));
-      }
-      WriteNumberLine(job, pageCounter);
-      if (!IsOldNumberLine(following)) copied = CopyLine(job, following);
     } else if (IsTocLine(line)) {
       copied = CopyLine(job, line);
       pageCounter = SaturatingAdd(pageCounter, int64_t{job.tocPages} - 1);

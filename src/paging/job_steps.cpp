@@ -214,6 +214,30 @@ bool CopyLine(JobState& state, const LinePiece& first) {
   return true;
 }
 
+ReadStatus CopyPageBreak(JobState& state, const LinePiece& pageBreak, NumberLineWriter writeNumber,
+                         int32_t page) {
+  if (!CopyLine(state, pageBreak)) return ReadStatus::Error;
+  LinePiece following;
+  ReadStatus status = ReadPiece(&state.reader, &following);
+  if (status != ReadStatus::Piece) return status;
+  if (IsBlankLine(following)) {
+    if (!CopyLine(state, following)) return ReadStatus::Error;
+    status = ReadPiece(&state.reader, &following);
+    if (status == ReadStatus::End && writeNumber != nullptr) {
+      // An empty line may end the file without LF ("\r"); the number line
+      // must still stand on a line of its own.
+      if (state.writer.lastByte != '\n') WriteText(&state.writer, LineEnding(state));
+      writeNumber(state, page);
+    }
+    if (status != ReadStatus::Piece) return status;
+  } else {
+    WriteText(&state.writer, LineEnding(state));
+  }
+  if (writeNumber != nullptr) writeNumber(state, page);
+  if (!IsOldNumberLine(following) && !CopyLine(state, following)) return ReadStatus::Error;
+  return ReadStatus::Piece;
+}
+
 PassOutcome PassEnd(const JobState& state, ReadStatus status) {
   return status == ReadStatus::End && !state.writer.failed ? PassOutcome::Done
                                                            : PassOutcome::Failed;

@@ -69,5 +69,16 @@ size_t LengthWithoutEnd(const LinePiece& line);
 // unchanged. False when a read fails.
 bool CopyLine(JobState& job, const LinePiece& first);
 
+// Writes the page-number line for a page; each job that numbers has its own.
+using NumberLineWriter = void (*)(JobState& job, int32_t page);
+
+// A page break and what comes after it: the break copied; the empty line
+// after it copied, or one added when the next line is not empty; the
+// page-number line when writeNumber is given; then the next line, dropped
+// when it is an old page-number line. Answers the status of its last read:
+// Piece when the pass goes on with the next line.
+ReadStatus CopyPageBreak(JobState& job, const LinePiece& pageBreak, NumberLineWriter writeNumber,
+                         int32_t page);
+
 // PassOutcome for a read status that ended a pass, and for writes so far.
 PassOutcome PassEnd(const JobState& job, ReadStatus status);

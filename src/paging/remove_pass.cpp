@@ -21,18 +21,8 @@ PassOutcome RemovePass(JobState& job) {
     ptrdiff_t space = -1;
     bool copied = true;
     if (IsPageBreak(line)) {
-      if (!CopyLine(job, line)) return PassOutcome::Failed;
-      LinePiece following;
-      status = ReadPiece(&job.reader, &following);
+      status = CopyPageBreak(job, line, nullptr, 0);
       if (status != ReadStatus::Piece) break;
-      if (IsBlankLine(following)) {
-        if (!CopyLine(job, following)) return PassOutcome::Failed;
-        status = ReadPiece(&job.reader, &following);
-        if (status != ReadStatus::Piece) break;
-      } else {
-        WriteText(&job.writer, LineEnding(job));
-      }
-      if (!IsOldNumberLine(following)) copied = CopyLine(job, following);
     } else if ((space = HeadingSpace(line)) >= 0) {
       copied = WriteHeading(job, line, static_cast<size_t>(space));
     } else {
