@@ -100,13 +100,6 @@ bool CloseWrittenFile(FILE* file) {
   return ok;
 }
 
-bool FileOpensForReading(const char* path, const char* mode) {
-  FILE* file = fopen(path, mode);
-  if (file == nullptr) return false;
-  fclose(file);
-  return true;
-}
-
 bool CopyFileReplacing(const char* from, const char* to) {
   int in = open(from, O_RDONLY);
   if (in < 0) return false;

@@ -32,13 +32,6 @@ bool CloseWrittenFile(FILE* file) {
   return fclose(file) == 0;
 }
 
-bool FileOpensForReading(const char* path, const char* mode) {
-  FILE* file = fopen(path, mode);
-  if (file == nullptr) return false;
-  fclose(file);
-  return true;
-}
-
 bool CopyFileReplacing(const char* from, const char* to) {
   FILETIME before = {};
   bool existed = LastWriteTime(to, &before);
