@@ -25,7 +25,10 @@ constexpr size_t kDialogPathSize = 1000;
 constexpr size_t kDialogTitleSize = 249;
 
 // Set on the user-interface thread before the worker starts; read by it.
+// The inputs are taken when the button is pressed, so a radio button or
+// check box clicked while the worker starts up cannot change this job.
 JobKind pendingJob = JobKind::Insert;
+JobInput pendingInput;
 // Written by the worker just before it posts kJobDoneMessage; the window
 // reads it only after that message, or after the worker has ended.
 const char* volatile jobResult = nullptr;
@@ -36,7 +39,7 @@ void ReportJobEnd(void* window, const char* resultText) {
 }
 
 unsigned __stdcall RunJob(void* window) {
-  JobInput input = TakeJobInput();
+  const JobInput& input = pendingInput;
   switch (pendingJob) {
     case JobKind::Insert: InsertPageNumbers(input, ReportJobEnd, window); break;
     case JobKind::Remove: RemovePageNumbers(input, ReportJobEnd, window); break;
@@ -140,6 +143,7 @@ void StartJob(JobKind job, HWND window) {
   HarvestEdits();
   TextSlots[kResultText][0] = '\0';
   pendingJob = job;
+  pendingInput = TakeJobInput();
   jobResult = nullptr;
   // The worker's end is a posted message, handled only after this returns,
   // so even a job that ends at once finds the inputs already locked.
