@@ -41,7 +41,9 @@ if(FOLIOSTAMP_TESTS)
       tests/wine/scroll_test.cpp
       tests/wine/commands_test.cpp
       tests/wine/program_test.cpp
+      tests/native/test_files.cpp
     )
+    target_include_directories(foliostamp_wine_tests PRIVATE tests/native)
     target_link_libraries(foliostamp_wine_tests PRIVATE foliostamp_window GTest::gtest_main)
     # The child-process cases start the real program from beside the tests.
     add_dependencies(foliostamp_wine_tests Foliostamp)

@@ -8,16 +8,14 @@
 
 #include <string>
 
+#include "test_files.h"
+
 // Shift JIS bytes of a UTF-8 text, converted by the platform.
 std::string ToShiftJis(const char* utf8);
 
 // A new empty folder under the temp folder; returns its path without a
 // trailing backslash.
 std::string MakeTempFolder();
-
-std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
 
 // Handles every message waiting for this thread.
 void PumpMessages();
