@@ -37,7 +37,7 @@ void SetResult(const char* format, const char* first = nullptr, const char* seco
   snprintf(resultText, sizeof resultText, format, first, second);
 }
 
-// Step 4: the backup's name beside the Markdown file, or a refusal.
+// The backup's name beside the Markdown file, or a refusal.
 bool DeriveBackupPath(const char* markdownPath) {
   size_t length = strlen(markdownPath);
   const char* dot = strrchr(markdownPath, '.');
@@ -56,7 +56,7 @@ bool DeriveBackupPath(const char* markdownPath) {
   return true;
 }
 
-// Steps 5 to 7: the backup made and both files open, or a refusal.
+// The backup made and both files open, or a refusal.
 bool MakeBackupAndOpen() {
   const char* markdownPath = job.input.markdownPath;
   if (job.input.keepExistingBackup != 0 && FileOpensForReading(job.backupPath, "rb")) {
@@ -83,8 +83,8 @@ bool MakeBackupAndOpen() {
   return true;
 }
 
-// Step 8: pass 1 counts the pages and learns the line ending from the end of
-// the first physical line.
+// The counting pass: pages, and the line ending the job adds, taken from
+// the end of the first physical line.
 bool CountPages() {
   job.pageTotal = 1;
   job.eolStyle = EolStyle::Undetermined;
@@ -116,7 +116,7 @@ bool CountPages() {
   return status == ReadStatus::End;
 }
 
-// Step 9: pass 2 reads the backup again from its first byte.
+// The rewriting pass reads the backup again from its first byte.
 bool ReopenBackup() {
   fclose(job.backup);
   job.backup = OpenSharedForReading(job.backupPath);
@@ -125,8 +125,8 @@ bool ReopenBackup() {
   return true;
 }
 
-// Once the Markdown file has been emptied, any failure puts the backup back
-// in its place; a job never leaves a half-written document behind.
+// Once the Markdown file is being rewritten, any failure puts the backup
+// back in its place; a job never leaves a half-written document behind.
 void RestoreFromBackup() {
   AbandonWriting(&job.writer);
   if (job.backup != nullptr) fclose(job.backup);
@@ -136,7 +136,8 @@ void RestoreFromBackup() {
   SetResult(format, job.input.markdownPath, job.backupPath);
 }
 
-// Steps 10 and 11.
+// The Markdown file first, then the backup. False when the rewrite did not
+// reach the file whole.
 bool CloseFiles() {
   bool written = FinishWriting(&job.writer);
   fclose(job.backup);

@@ -36,7 +36,8 @@ struct JobState {
   LineWriter writer;
 };
 
-// What pass 2 reports back; the ending decides the result text from it.
+// What the rewriting pass reports back; the ending decides the result text
+// from it.
 enum class PassOutcome { Done, Failed };
 using RewritePass = PassOutcome (*)(JobState& job);
 

@@ -126,7 +126,7 @@ TEST_F(InsertTest, EdgeCases) {
       {"break, lone CR, end", kBreak + "\r\n\r", kBreak + "\r\n\r\r\n" + NumberLine(2, 2, "\r\n"), 2, 0, 0, "1"},
       {"two breaks in a row", kBreak + "\n" + kBreak + "\ntext\n",
        kBreak + "\n\n" + NumberLine(2, 3) + kBreak + "\ntext\n", 3, 0, 0, "1"},
-      {"toc after a break is not counted in pass 2", kBreak + "\n[TOC]\nx\n",
+      {"toc after a break counts in the total only", kBreak + "\n[TOC]\nx\n",
        kBreak + "\n\n" + NumberLine(2, 4) + "[TOC]\nx\n", 4, 0, 0, "3"},
       {"toc counts several pages", "[TOC] contents\n" + kBreak + "\nx\n",
        "[TOC] contents\n" + kBreak + "\n\n" + NumberLine(4, 4) + "x\n", 4, 0, 0, "3"},
