@@ -733,6 +733,21 @@ size_t Stretch(size_t size) {
   return size + fill;
 }
 
+// A rewriting job that did its work: the total it reported, its backup, and
+// its output line by line. The output is left in outBytes; returns its size.
+size_t CheckRewrite(const Text& in, const char* inBytes, size_t inSize, bool inserting, char* outBytes,
+                    uint32_t* outStarts) {
+  int32_t total = ExpectedTotal(in);
+  CheckTotal(total);
+  CheckBackupEquals(inBytes, inSize);
+  size_t outputSize = 0;
+  if (!ReadFile(markdownPath, outBytes, &outputSize)) Violation("the document is gone");
+  Text output;
+  SplitLines(&output, outBytes, outputSize, outStarts);
+  CheckLines(in, output, inserting, total);
+  return outputSize;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -766,16 +781,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (FileExists(backupPath)) Violation("a refused job made a backup");
     CheckMarkdownEquals(document, documentSize, "a refused job changed the document");
   } else {
-    int32_t total = ExpectedTotal(input);
-    CheckTotal(total);
-    CheckBackupEquals(document, documentSize);
-    size_t outputSize = 0;
-    if (!ReadFile(markdownPath, insertOutput, &outputSize)) Violation("the document is gone");
-    Text output;
-    SplitLines(&output, insertOutput, outputSize, insertStarts);
-    CheckLines(input, output, true, total);
+    removeInputSize = CheckRewrite(input, document, documentSize, true, insertOutput, insertStarts);
     removeInput = insertOutput;
-    removeInputSize = outputSize;
   }
 
   // Delete, on what Execute left.
@@ -792,14 +799,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     Text in;
     SplitLines(&in, removeInput, removeInputSize, insertStarts);
-    int32_t total = ExpectedTotal(in);
-    CheckTotal(total);
-    CheckBackupEquals(removeInput, removeInputSize);
-    size_t outputSize = 0;
-    if (!ReadFile(markdownPath, removeOutput, &outputSize)) Violation("the document is gone");
-    Text output;
-    SplitLines(&output, removeOutput, outputSize, removeStarts);
-    CheckLines(in, output, false, total);
+    CheckRewrite(in, removeInput, removeInputSize, false, removeOutput, removeStarts);
   }
 
   // Undo puts the backup back.

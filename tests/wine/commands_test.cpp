@@ -19,23 +19,6 @@ std::string SmallDocument() {
          "\r\n# Three\r\nend\r\n";
 }
 
-// Tens of megabytes, so that a job runs long enough to be watched.
-std::string LargeDocument(int* pages) {
-  std::string text;
-  text.reserve(24 << 20);
-  int breaks = 0;
-  for (int i = 0; i < 600000; ++i) {
-    text += "A line of body text that is long enough to make the file big.\r\n";
-    if (i % 200 == 199) {
-      text += kBreak;
-      ++breaks;
-    }
-  }
-  text += "The last line.\r\n";
-  *pages = breaks + 1;
-  return text;
-}
-
 size_t Count(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;

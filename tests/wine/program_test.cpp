@@ -48,17 +48,8 @@ TEST_F(ProgramTest, ExitButtonAsksFirst) {
 }
 
 TEST_F(ProgramTest, ClosingDuringAJobLeavesAWholeFile) {
-  const char kBreak[] = "<div style=\"page-break-after:always;\"></div>\r\n";
-  std::string original;
-  int pages = 1;
-  for (int i = 0; i < 500000; ++i) {
-    original += "Body text of a long document, line after line after line.\r\n";
-    if (i % 250 == 249) {
-      original += kBreak;
-      ++pages;
-    }
-  }
-  original += "The last line.\r\n";
+  int pages = 0;
+  std::string original = LargeDocument(&pages);
   std::string md = Path("long.md");
   WriteFileBytes(md, original);
   ResetStores();

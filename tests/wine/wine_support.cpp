@@ -30,6 +30,23 @@ std::string MakeTempFolder() {
   }
 }
 
+std::string LargeDocument(int* pages) {
+  const char kBreak[] = "<div style=\"page-break-after:always;\"></div>\r\n";
+  std::string text;
+  text.reserve(24 << 20);
+  int breaks = 0;
+  for (int i = 0; i < 600000; ++i) {
+    text += "A line of body text that is long enough to make the file big.\r\n";
+    if (i % 200 == 199) {
+      text += kBreak;
+      ++breaks;
+    }
+  }
+  text += "The last line.\r\n";
+  *pages = breaks + 1;
+  return text;
+}
+
 void PumpMessages() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -17,6 +17,11 @@ std::string ToShiftJis(const char* utf8);
 // trailing backslash.
 std::string MakeTempFolder();
 
+// Tens of megabytes of CR LF text with a page break every 200 lines, no
+// blank lines of its own and "The last line." at its end, so that a job
+// runs long enough to be watched. *pages is the page total a job reports.
+std::string LargeDocument(int* pages);
+
 // Handles every message waiting for this thread.
 void PumpMessages();
 
