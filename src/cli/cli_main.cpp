@@ -36,10 +36,10 @@ void PrintResult(const char* text) {
   if (length == 0 || text[length - 1] != '\n') putchar('\n');
 }
 
-void PrintEnding(void* context, const char* resultText) {
+void PrintEnding(void* context, const JobReport& report) {
   bool* succeeded = static_cast<bool*>(context);
-  *succeeded = IsJobSuccess(resultText);
-  PrintResult(resultText);
+  *succeeded = report.outcome == JobOutcome::Done;
+  PrintResult(report.text);
 }
 
 // Loads Foliostamp.ini from the current directory, or the named file.

@@ -33,8 +33,8 @@ JobInput pendingInput;
 // reads it only after that message, or after the worker has ended.
 const char* volatile jobResult = nullptr;
 
-void ReportJobEnd(void* window, const char* resultText) {
-  jobResult = resultText;
+void ReportJobEnd(void* window, const JobReport& report) {
+  jobResult = report.text;
   PostMessageA(static_cast<HWND>(window), kJobDoneMessage, 0, 0);
 }
 

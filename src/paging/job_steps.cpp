@@ -261,20 +261,6 @@ JobInput TakeJobInput() {
   return input;
 }
 
-bool IsJobSuccess(const char* text) {
-  static const char kTotal[] = "Total ";
-  static const char kPages[] = " pages.";
-  if (strcmp(text, "Done undo.") == 0) return true;
-  size_t length = strlen(text);
-  if (strncmp(text, kTotal, sizeof kTotal - 1) != 0 || length < sizeof kTotal + sizeof kPages - 1 ||
-      strcmp(text + length - (sizeof kPages - 1), kPages) != 0) {
-    return false;
-  }
-  const char* end = nullptr;
-  ParseLeadingInt32(text + sizeof kTotal - 1, &end);
-  return end == text + length - (sizeof kPages - 1);
-}
-
 void RunRewritingJob(const JobInput& input, RewriteCheck check, RewritePass pass,
                      JobEnding ending, void* context) {
   job.input = input;
@@ -283,13 +269,17 @@ void RunRewritingJob(const JobInput& input, RewriteCheck check, RewritePass pass
   resultText[0] = '\0';
   job.tocPages = ReadTocPages(input.tocPageCount);
   FillSkipTable(input.skipPages, job.skipTable);
+  JobReport report = {JobOutcome::Refused, resultText, 0, 0};
   if ((check == nullptr || check(job, resultText, sizeof resultText)) &&
       DeriveBackupPath(input.markdownPath) && MakeBackupAndOpen()) {
     if (CountPages() && ReopenBackup() && pass(job) == PassOutcome::Done && CloseFiles()) {
       snprintf(resultText, sizeof resultText, "Total %d pages.", job.pageTotal);
+      report.outcome = JobOutcome::Done;
     } else {
       RestoreFromBackup();
+      report.outcome = JobOutcome::Failed;
     }
+    report.pageTotal = job.pageTotal;
   }
-  ending(context, resultText);
+  ending(context, report);
 }

@@ -28,14 +28,26 @@ struct JobInput {
 // The job's inputs as Settings and TextSlots hold them now.
 JobInput TakeJobInput();
 
-// Called once as a job ends, whatever its outcome, with the result text the
-// form shows ("Total 3 pages.", "Done undo.", or an error text). The text
-// stays valid until the next job starts.
-using JobEnding = void (*)(void* context, const char* resultText);
+// How a job ended. Refused: it stopped before it changed the document.
+// Failed: it began to rewrite the document and could not finish; the
+// document was restored from its backup, or the backup holds the original.
+enum class JobOutcome { Done, Refused, Failed };
+
+// What a job hands to its caller as it ends. The text is what the form
+// shows ("Total 3 pages.", "Done undo.", or an error text); it stays valid
+// until the next job starts. The page figures are those of a rewriting job
+// that got as far as counting (0 otherwise): the total the counting pass
+// found and the number of the last page the writing pass reached.
+struct JobReport {
+  JobOutcome outcome;
+  const char* text;
+  int32_t pageTotal;
+  int32_t lastPage;
+};
+
+// Called once as a job ends, whatever its outcome.
+using JobEnding = void (*)(void* context, const JobReport& report);
 
 void InsertPageNumbers(const JobInput& input, JobEnding ending, void* context);
 void RemovePageNumbers(const JobInput& input, JobEnding ending, void* context);
 void UndoFromBackup(const JobInput& input, JobEnding ending, void* context);
-
-// True for the two texts that mean a job did its work.
-bool IsJobSuccess(const char* resultText);

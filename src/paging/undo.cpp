@@ -27,6 +27,7 @@ bool MakeBackupPath(const char* markdownPath) {
 
 void UndoFromBackup(const JobInput& input, JobEnding ending, void* context) {
   const char* markdownPath = input.markdownPath;
+  JobReport report = {JobOutcome::Refused, resultText, 0, 0};
   if (!MakeBackupPath(markdownPath)) {
     snprintf(resultText, sizeof resultText, "Error: The path is too long.\r\n");
   } else if (!FileOpensForReading(backupPath, "r")) {
@@ -36,6 +37,7 @@ void UndoFromBackup(const JobInput& input, JobEnding ending, void* context) {
              markdownPath, backupPath);
   } else {
     snprintf(resultText, sizeof resultText, "Done undo.");
+    report.outcome = JobOutcome::Done;
   }
-  ending(context, resultText);
+  ending(context, report);
 }

@@ -59,10 +59,10 @@ bool FileExists(const std::string& path) {
 
 namespace {
 
-void KeepResult(void* context, const char* resultText) {
+void KeepResult(void* context, const JobReport& report) {
   std::string* result = static_cast<std::string*>(context);
   EXPECT_EQ(*result, "<not ended>") << "a job ended twice";
-  *result = resultText;
+  *result = report.text;
 }
 
 }  // namespace

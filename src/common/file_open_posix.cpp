@@ -1,0 +1,3 @@
+#include "common/file_open.h"
+
+FILE* OpenFileUtf8(const char* path, const char* mode) { return fopen(path, mode); }
