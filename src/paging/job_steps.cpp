@@ -1,41 +1,132 @@
+// The rewriting jobs from start to end: their checks, the backup, the two
+// passes and the ending, in place or with the new text going elsewhere.
+//
+//   Texts          the number line's texts checked and composed
+//   Sources        opening what the passes read
+//   In place       backup, count, rewrite, restore on failure
+//   Elsewhere      to another file, standard output, or a comparison
+//   Books          several documents numbered as one
 #include "paging/job_steps.h"
 
 #include <string.h>
 
-#include "common/numbers.h"
 #include "common/store.h"
+#include "common/text_encoding.h"
 #include "paging/file_ops.h"
-
-const char kPageBreakMarker[] = "<div style=\"page-break-after:always";
-const char kTocMarker[] = "[TOC]";
-const char kNumberDivHead[] = "<div style=\"text-align:";
-const char kNumberDivTail[] = "</span></div>";
-const char kHeadingAnnotation[] = " <span style=\"color: transparent;\">";
 
 namespace {
 
 constexpr size_t kReadBufferSize = 1 << 20;   // more than a piece, so one always fits
 constexpr size_t kWriteBufferSize = 1 << 20;
+constexpr size_t kTextSize = 32000;           // what a text slot holds
+constexpr int kMaxBookDocuments = 4096;
 
 // Fixed storage for the one job that runs at a time.
 JobState job;
 char readBuffer[kReadBufferSize];
 char writeBuffer[kWriteBufferSize];
 char resultText[kResultSize];
+NumberHead utf8Head;
+NumberHead codePageHead;
+char codePageTexts[3][kTextSize];
 
 const char kTooLong[] = "Error: The path is too long.\r\n";
 const char kNoMdFile[] = "Error: No .md file.\r\n";
 const char kBakExists[] = "There is .bak file.";
+const char kMissing[] = "Error: The file does not exist.\r\n%s\r\n";
 const char kBusyCopy[] = "Error: These file are busy now.\r\n%s\r\n%s\r\n";
 const char kBusyOpen[] = "Busy:%s\r\n";
+const char kTextTooLong[] = "Error: Header, colour or font size text is too long.\r\n";
+const char kLineBreak[] = "Error: Header, colour or font size text has a line break.\r\n";
+const char kReadFailed[] = "Error: The file could not be read.\r\n%s\r\n";
+const char kWriteFailed[] = "Error: Writing failed.\r\n%s\r\n";
 const char kRestored[] =
     "Error: Writing failed; the file was restored from its backup.\r\n%s\r\n%s\r\n";
 const char kKeptInBackup[] =
     "Error: Writing failed; the original is kept in its backup.\r\n%s\r\n%s\r\n";
+const char kBookRefused[] =
+    "Error: Not numbered, because another file of the book was refused.\r\n";
+const char kBookStopped[] =
+    "Error: Not numbered, because an earlier file of the book failed.\r\n";
+const char kBookTooLong[] = "Error: A book can have at most 4096 files.\r\n";
+const char kTotal[] = "Total %d pages.";
 
 void SetResult(const char* format, const char* first = nullptr, const char* second = nullptr) {
   snprintf(resultText, sizeof resultText, format, first, second);
 }
+
+JobReport Report(JobOutcome outcome) {
+  JobReport report = {outcome, resultText, job.pageTotal, job.lastPage, false};
+  return report;
+}
+
+JobReport Refuse(const char* format, const char* first = nullptr, const char* second = nullptr) {
+  SetResult(format, first, second);
+  return Report(JobOutcome::Refused);
+}
+
+JobReport Done() {
+  snprintf(resultText, sizeof resultText, kTotal, job.pageTotal);
+  return Report(JobOutcome::Done);
+}
+
+// ---------------------------------------------------------------------------
+// Texts.
+
+bool HasLineBreak(const char* text) { return strpbrk(text, "\r\n") != nullptr; }
+
+const char* ColorText(const JobInput& input, const char* custom) {
+  if (input.colorChoice == 0) return "black";
+  if (input.colorChoice == 1) return "gray";
+  return custom;
+}
+
+void ComposeHead(const JobInput& in, const char* font, const char* color, const char* header,
+                 NumberHead* head) {
+  int length = snprintf(head->text, sizeof head->text,
+                        "%s%s\"><span style=\"font-size: %s%%; color:%s\">%s%s", kNumberDivHead,
+                        in.positionChoice == 0 ? " right" : " center", font,
+                        ColorText(in, color), header, header[0] != '\0' ? "&nbsp;&nbsp;&nbsp;" : "");
+  head->fits = length >= 0 && static_cast<size_t>(length) < sizeof head->text;
+  head->length = head->fits ? static_cast<size_t>(length) : 0;
+}
+
+// The texts a number line shows go into a UTF-8 document as they are and
+// into any other in the system code page, so the head is composed both
+// ways. A text the head cannot hold in either form is refused at once;
+// one that only fits in the code page's (shorter) form, once the document
+// turns out to be UTF-8.
+bool PrepareTexts() {
+  const JobInput& in = job.input;
+  bool customColor = in.colorChoice != 0 && in.colorChoice != 1;
+  if (HasLineBreak(in.headerText) || HasLineBreak(in.fontSizePercent) ||
+      (customColor && HasLineBreak(in.customColor))) {
+    SetResult(kLineBreak);
+    return false;
+  }
+  ComposeHead(in, in.fontSizePercent, in.customColor, in.headerText, &utf8Head);
+  const char* texts[3] = {in.fontSizePercent, in.customColor, in.headerText};
+  for (int i = 0; i < 3; ++i) {
+    Utf8ToSystemCodePage(texts[i], codePageTexts[i], kTextSize, nullptr);
+  }
+  ComposeHead(in, codePageTexts[0], codePageTexts[1], codePageTexts[2], &codePageHead);
+  if (!utf8Head.fits && !codePageHead.fits) {
+    SetResult(kTextTooLong);
+    return false;
+  }
+  return true;
+}
+
+// Picks the head for the document the counting pass has seen.
+bool SelectHead() {
+  job.head = job.utf8 || SystemCodePageIsUtf8() ? &utf8Head : &codePageHead;
+  if (job.head->fits) return true;
+  SetResult(kTextTooLong);
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Sources.
 
 // The backup's name beside the Markdown file, or a refusal.
 bool DeriveBackupPath(const char* markdownPath) {
@@ -56,193 +147,343 @@ bool DeriveBackupPath(const char* markdownPath) {
   return true;
 }
 
-// The backup made and both files open, or a refusal.
-bool MakeBackupAndOpen() {
-  const char* markdownPath = job.input.markdownPath;
-  if (job.input.keepExistingBackup != 0 && FileOpensForReading(job.backupPath, "rb")) {
-    SetResult(kBakExists);
-    return false;
-  }
-  if (!CopyFileReplacing(markdownPath, job.backupPath)) {
-    SetResult(kBusyCopy, markdownPath, job.backupPath);
-    return false;
-  }
-  job.backup = OpenSharedForReading(job.backupPath);
-  if (job.backup == nullptr) {
-    SetResult(kBusyOpen, job.backupPath);
-    return false;
-  }
-  FILE* markdown = OpenExclusiveForWriting(markdownPath);
-  if (markdown == nullptr) {
-    fclose(job.backup);
-    job.backup = nullptr;
-    SetResult(kBusyOpen, markdownPath);
-    return false;
-  }
-  StartWriting(&job.writer, markdown, writeBuffer, kWriteBufferSize);
+void StartJob(const JobInput& input, bool inserting, NumberingFrame frame) {
+  job.input = input;
+  job.inserting = inserting;
+  job.frame = frame;
+  job.tocPages = ReadTocPages(input.tocPageCount);
+  FillSkipTable(input.skipPages, job.skipTable);
+  job.backupPath[0] = '\0';
+  job.head = &utf8Head;
+  job.pageTotal = 0;
+  job.countedEnd = 0;
+  job.lastPage = 0;
+  job.source = nullptr;
+  job.spool = nullptr;
+  resultText[0] = '\0';
+}
+
+void CloseSource() {
+  if (job.source != nullptr && job.source != stdin) fclose(job.source);
+  if (job.spool != nullptr) fclose(job.spool);
+  job.source = nullptr;
+  job.spool = nullptr;
+}
+
+// Opens a document to read it as it is, or refuses.
+bool OpenSource(const char* path) {
+  job.source = OpenSharedForReading(path);
+  if (job.source != nullptr) return true;
+  SetResult(FileIsMissing(path) ? kMissing : kBusyOpen, path);
+  return false;
+}
+
+// The counting pass over the source, and the total the numbers show.
+bool Count() {
+  StartReading(&job.reader, job.source, readBuffer, kReadBufferSize, kPieceLimit);
+  if (!CountPages(job)) return false;
+  job.pageTotal = job.frame.bookTotal != 0 ? job.frame.bookTotal : job.countedEnd;
   return true;
 }
 
-// The counting pass: pages, and the line ending the job adds, taken from
-// the end of the first physical line.
-bool CountPages() {
-  job.pageTotal = 1;
-  job.eolStyle = EolStyle::Undetermined;
-  StartReading(&job.reader, job.backup, readBuffer, kReadBufferSize, kPieceLimit);
-  size_t firstLineLength = 0;
-  char beforeLast = 0;
-  char last = 0;
-  LinePiece piece;
-  ReadStatus status;
-  while ((status = ReadPiece(&job.reader, &piece)) == ReadStatus::Piece) {
-    if (job.eolStyle == EolStyle::Undetermined) {
-      firstLineLength += piece.length;
-      beforeLast = piece.length >= 2 ? piece.data[piece.length - 2] : last;
-      last = piece.data[piece.length - 1];
-      if (piece.endsLine) {
-        job.eolStyle = firstLineLength >= 2 && beforeLast == '\r' ? EolStyle::CrLf : EolStyle::Lf;
-      }
-    }
-    if (!piece.startsLine) continue;
-    if (IsPageBreak(piece)) {
-      job.pageTotal = SaturatingAdd(job.pageTotal, 1);
-      if (job.pageTotal < kSkipTableSize) {
-        job.pageTotal = SaturatingAdd(job.pageTotal, job.skipTable[job.pageTotal]);
-      }
-    } else if (IsTocLine(piece)) {
-      job.pageTotal = SaturatingAdd(job.pageTotal, int64_t{job.tocPages} - 1);
-    }
-  }
-  return status == ReadStatus::End;
-}
-
-// The rewriting pass reads the backup again from its first byte.
-bool ReopenBackup() {
-  fclose(job.backup);
-  job.backup = OpenSharedForReading(job.backupPath);
-  if (job.backup == nullptr) return false;
-  StartReading(&job.reader, job.backup, readBuffer, kReadBufferSize, kPieceLimit);
+// The rewriting pass reads the source again from its first byte.
+bool RestartSource() {
+  FILE* from = job.spool != nullptr ? job.spool : job.source;
+  if (!Rewind(from)) return false;
+  StartReading(&job.reader, from, readBuffer, kReadBufferSize, kPieceLimit);
   return true;
 }
+
+// ---------------------------------------------------------------------------
+// In place: the backup, then the document rewritten from it.
 
 // Once the Markdown file is being rewritten, any failure puts the backup
 // back in its place; a job never leaves a half-written document behind.
-void RestoreFromBackup() {
-  AbandonWriting(&job.writer);
-  if (job.backup != nullptr) fclose(job.backup);
-  job.backup = nullptr;
-  const char* format =
-      CopyFileReplacing(job.backupPath, job.input.markdownPath) ? kRestored : kKeptInBackup;
-  SetResult(format, job.input.markdownPath, job.backupPath);
+JobReport RestoreFromBackup(FILE* markdown) {
+  if (markdown != nullptr) fclose(markdown);
+  CloseSource();
+  const char* path = job.input.markdownPath;
+  bool restored = CopyFileReplacing(job.backupPath, path) == CopyOutcome::Copied;
+  SetResult(restored ? kRestored : kKeptInBackup, path, job.backupPath);
+  return Report(JobOutcome::Failed);
 }
 
-// The Markdown file first, then the backup. False when the rewrite did not
-// reach the file whole.
-bool CloseFiles() {
-  bool written = FinishWriting(&job.writer);
-  fclose(job.backup);
-  job.backup = nullptr;
-  return written;
+// Everything up to the rewrite: the backup made and opened, its size
+// checked against the document's, its pages counted.
+bool BackUpAndCount() {
+  const char* path = job.input.markdownPath;
+  if (job.input.keepExistingBackup != 0 && FileOpensForReading(job.backupPath)) {
+    SetResult(kBakExists);
+    return false;
+  }
+  CopyOutcome copy = CopyFileReplacing(path, job.backupPath);
+  if (copy != CopyOutcome::Copied) {
+    SetResult(copy == CopyOutcome::SourceMissing ? kMissing : kBusyCopy, path, job.backupPath);
+    return false;
+  }
+  job.source = OpenSharedForReading(job.backupPath);
+  if (job.source == nullptr) {
+    SetResult(kBusyOpen, job.backupPath);
+    return false;
+  }
+  // Never go on from a backup that is not the whole document.
+  int64_t size = OpenFileSize(job.source);
+  if (size < 0 || size != PathFileSize(path)) {
+    SetResult(kBusyCopy, path, job.backupPath);
+    return false;
+  }
+  if (!Count()) {
+    SetResult(kBusyOpen, job.backupPath);
+    return false;
+  }
+  return !job.inserting || SelectHead();
+}
+
+JobReport RunInPlace() {
+  if (!BackUpAndCount()) {
+    CloseSource();
+    return Report(JobOutcome::Refused);
+  }
+  const char* path = job.input.markdownPath;
+  FILE* markdown = OpenExclusiveForWriting(path);
+  if (markdown == nullptr) {
+    CloseSource();
+    return Refuse(kBusyOpen, path);
+  }
+  if (!RestartSource()) return RestoreFromBackup(markdown);
+  StartWriting(&job.writer, FileSink(markdown), writeBuffer, kWriteBufferSize);
+  if (RewritePass(job) != PassOutcome::Done || !FlushWriting(&job.writer)) {
+    return RestoreFromBackup(markdown);
+  }
+  if (!CloseWrittenFile(markdown)) return RestoreFromBackup(nullptr);
+  CloseSource();
+  return Done();
+}
+
+JobReport RewriteInPlace(const JobInput& input, bool inserting, NumberingFrame frame) {
+  StartJob(input, inserting, frame);
+  if ((inserting && !PrepareTexts()) || !DeriveBackupPath(input.markdownPath)) {
+    return Report(JobOutcome::Refused);
+  }
+  return RunInPlace();
+}
+
+NumberingFrame SingleDocument(const JobInput& input) {
+  NumberingFrame frame = {1, input.numberFirstPage != 0, 0};
+  return frame;
+}
+
+// ---------------------------------------------------------------------------
+// Elsewhere: another file, standard output, or a comparison.
+
+char outputScratchPath[kPathBufferSize + 32];
+char compareWindow[1 << 20];
+
+// Compares what the pass writes with the source, byte for byte, through a
+// window of the source that moves along with the output.
+struct Comparison {
+  FILE* source;
+  uint64_t size;
+  uint64_t position;  // output offset of the next byte
+  uint64_t windowStart;
+  size_t windowLength;
+  bool differs;
+};
+Comparison comparison;
+
+bool CompareWrite(void* context, const char* data, size_t length) {
+  Comparison& c = *static_cast<Comparison*>(context);
+  if (c.position + length > c.size) {
+    c.differs = true;
+    return false;
+  }
+  while (length > 0) {
+    if (c.position < c.windowStart || c.position >= c.windowStart + c.windowLength) {
+      uint64_t left = c.size - c.position;
+      c.windowLength = left < sizeof compareWindow ? static_cast<size_t>(left) : sizeof compareWindow;
+      c.windowStart = c.position;
+      if (!ReadAt(c.source, c.windowStart, compareWindow, c.windowLength)) {
+        c.differs = true;
+        return false;
+      }
+    }
+    size_t at = static_cast<size_t>(c.position - c.windowStart);
+    size_t chunk = c.windowLength - at < length ? c.windowLength - at : length;
+    if (memcmp(compareWindow + at, data, chunk) != 0) {
+      c.differs = true;
+      return false;
+    }
+    data += chunk;
+    length -= chunk;
+    c.position += chunk;
+  }
+  return true;
+}
+
+// Bytes copied from the source to where they already stand are equal.
+bool CompareCopy(void* context, const char* data, size_t length, uint64_t sourceOffset,
+                 uint64_t outputOffset) {
+  Comparison& c = *static_cast<Comparison*>(context);
+  if (sourceOffset == outputOffset) {
+    c.position += length;
+    return true;
+  }
+  return CompareWrite(context, data, length);
+}
+
+// A source for the passes that is not the document in place: a file, or
+// standard input kept in a scratch file for the second pass.
+bool OpenPlainSource(const char* path) {
+  if (strcmp(path, "-") != 0) return OpenSource(path);
+  job.source = stdin;
+  job.spool = OpenScratchFile();
+  if (job.spool != nullptr) return true;
+  SetResult(kReadFailed, "standard input");
+  return false;
+}
+
+const char* InputName(const char* path) {
+  return strcmp(path, "-") == 0 ? "standard input" : path;
+}
+
+const char* OutputName(const char* path) {
+  return strcmp(path, "-") == 0 ? "standard output" : path;
+}
+
+bool FinishOutput(FILE* file, const char* outputPath) {
+  bool written = RewritePass(job) == PassOutcome::Done && FlushWriting(&job.writer);
+  if (file == stdout) return fflush(stdout) == 0 && written;
+  if (!CloseWrittenFile(file)) written = false;
+  if (written && MoveFileReplacing(outputScratchPath, outputPath)) return true;
+  RemoveFile(outputScratchPath);
+  return false;
+}
+
+JobReport RunToOutput(const char* outputPath) {
+  const char* source = job.input.markdownPath;
+  if (!OpenPlainSource(source)) return Report(JobOutcome::Refused);
+  if (!Count()) {
+    CloseSource();
+    return Refuse(kReadFailed, InputName(source));
+  }
+  if (job.inserting && !SelectHead()) {
+    CloseSource();
+    return Report(JobOutcome::Refused);
+  }
+  FILE* output = stdout;
+  if (strcmp(outputPath, "-") != 0) {
+    int length = snprintf(outputScratchPath, sizeof outputScratchPath, "%s.foliostamp-new", outputPath);
+    if (strlen(outputPath) > kPathBufferSize - 1 || length < 0 ||
+        static_cast<size_t>(length) >= sizeof outputScratchPath) {
+      CloseSource();
+      return Refuse(kTooLong);
+    }
+    output = OpenExclusiveForWriting(outputScratchPath);
+    if (output == nullptr) {
+      CloseSource();
+      return Refuse(kBusyOpen, outputPath);
+    }
+  }
+  StartWriting(&job.writer, FileSink(output), writeBuffer, kWriteBufferSize);
+  bool written = RestartSource() && FinishOutput(output, outputPath);
+  CloseSource();
+  if (!written) return Refuse(kWriteFailed, OutputName(outputPath));
+  return Done();
+}
+
+JobReport RunComparison() {
+  const char* path = job.input.markdownPath;
+  if (!OpenSource(path)) return Report(JobOutcome::Refused);
+  if (!Count()) {
+    CloseSource();
+    return Refuse(kReadFailed, path);
+  }
+  if (!SelectHead()) {
+    CloseSource();
+    return Report(JobOutcome::Refused);
+  }
+  comparison.source = OpenSharedForReading(path);
+  int64_t size = comparison.source != nullptr ? OpenFileSize(comparison.source) : -1;
+  if (size < 0 || !RestartSource()) {
+    if (comparison.source != nullptr) fclose(comparison.source);
+    CloseSource();
+    return Refuse(kReadFailed, path);
+  }
+  comparison.size = static_cast<uint64_t>(size);
+  comparison.position = 0;
+  comparison.windowStart = 0;
+  comparison.windowLength = 0;
+  comparison.differs = false;
+  ByteSink sink = {CompareWrite, CompareCopy, &comparison};
+  // No buffer: every byte reaches the comparison as it is written.
+  StartWriting(&job.writer, sink, writeBuffer, 0);
+  PassOutcome pass = RewritePass(job);
+  bool compared = pass == PassOutcome::Done || comparison.differs;
+  fclose(comparison.source);
+  CloseSource();
+  if (!compared) return Refuse(kReadFailed, path);
+  JobReport report = Done();
+  report.differs = comparison.differs || comparison.position != comparison.size;
+  return report;
+}
+
+JobReport CheckDocument(const JobInput& input, NumberingFrame frame) {
+  StartJob(input, true, frame);
+  if (!PrepareTexts() || !DeriveBackupPath(input.markdownPath)) return Report(JobOutcome::Refused);
+  return RunComparison();
+}
+
+// ---------------------------------------------------------------------------
+// Books.
+
+int32_t bookStarts[kMaxBookDocuments];
+
+// Checks one document as the book's first pass does and counts its pages
+// from `start`; the page it ends on is then in job.countedEnd.
+bool CheckBookDocument(const JobInput& input, bool checkOnly, int32_t start) {
+  NumberingFrame frame = {start, false, 0};
+  StartJob(input, true, frame);
+  if (!DeriveBackupPath(input.markdownPath)) return false;
+  if (!checkOnly && input.keepExistingBackup != 0 && FileOpensForReading(job.backupPath)) {
+    SetResult(kBakExists);
+    return false;
+  }
+  if (!OpenSource(input.markdownPath)) return false;
+  bool counted = Count();
+  CloseSource();
+  if (!counted) SetResult(kReadFailed, input.markdownPath);
+  return counted;
+}
+
+// The book's first pass: every document checked and counted, and the page
+// each one starts on; the boundary between two documents steps the count
+// as a page break does. With ending given, reports each document's refusal
+// (or that another one was refused). Answers whether all are ready, and
+// the book's last page in *total.
+bool CheckBook(const JobInput& input, const char* const* paths, int count, bool checkOnly,
+               JobEnding ending, void* context, int32_t* total) {
+  bool ready = true;
+  int32_t page = 1;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) page = PageAfterBreak(job, page);
+    bookStarts[i] = page;
+    JobInput document = input;
+    document.markdownPath = paths[i];
+    bool counted = CheckBookDocument(document, checkOnly, page);
+    if (counted) page = job.countedEnd;
+    ready = ready && counted;
+    if (ending == nullptr) continue;
+    if (counted) SetResult(kBookRefused);
+    ending(context, Report(JobOutcome::Refused));
+  }
+  *total = page;
+  return ready;
 }
 
 }  // namespace
 
-const char* LineEnding(const JobState& state) {
-  return state.eolStyle == EolStyle::CrLf ? "\r\n" : "\n";
-}
-
-bool StartsWith(const LinePiece& line, const char* marker, size_t markerLength) {
-  return line.length >= markerLength && memcmp(line.data, marker, markerLength) == 0;
-}
-
-bool IsPageBreak(const LinePiece& line) {
-  return StartsWith(line, kPageBreakMarker, sizeof kPageBreakMarker - 1);
-}
-
-bool IsTocLine(const LinePiece& line) {
-  return StartsWith(line, kTocMarker, sizeof kTocMarker - 1);
-}
-
-bool IsBlankLine(const LinePiece& line) {
-  return line.length > 0 && (line.data[0] == '\r' || line.data[0] == '\n');
-}
-
-size_t LengthWithoutEnd(const LinePiece& line) {
-  size_t length = line.length;
-  while (length > 0 && (line.data[length - 1] == '\r' || line.data[length - 1] == '\n')) --length;
-  return length;
-}
-
-bool IsOldNumberLine(const LinePiece& line) {
-  const size_t tailLength = sizeof kNumberDivTail - 1;
-  if (!line.endsLine || !StartsWith(line, kNumberDivHead, sizeof kNumberDivHead - 1)) return false;
-  size_t length = LengthWithoutEnd(line);
-  return length >= tailLength &&
-         memcmp(line.data + length - tailLength, kNumberDivTail, tailLength) == 0;
-}
-
-ptrdiff_t HeadingSpace(const LinePiece& line) {
-  size_t i = 0;
-  while (i < line.length && line.data[i] == ' ') ++i;
-  size_t hashes = i;
-  while (i < line.length && line.data[i] == '#') ++i;
-  if (i == hashes || i >= line.length || line.data[i] != ' ') return -1;
-  return static_cast<ptrdiff_t>(i);
-}
-
-ptrdiff_t FindAnnotation(const LinePiece& line, size_t from) {
-  const size_t length = sizeof kHeadingAnnotation - 1;
-  for (size_t i = from; i + length <= line.length; ++i) {
-    const void* hit = memchr(line.data + i, kHeadingAnnotation[0], line.length - length + 1 - i);
-    if (hit == nullptr) return -1;
-    i = static_cast<size_t>(static_cast<const char*>(hit) - line.data);
-    if (memcmp(line.data + i, kHeadingAnnotation, length) == 0) return static_cast<ptrdiff_t>(i);
-  }
-  return -1;
-}
-
-bool CopyLine(JobState& state, const LinePiece& first) {
-  WriteBytes(&state.writer, first.data, first.length);
-  bool ends = first.endsLine;
-  while (!ends) {
-    LinePiece piece;
-    ReadStatus status = ReadPiece(&state.reader, &piece);
-    if (status == ReadStatus::Error) return false;
-    if (status == ReadStatus::End) break;
-    WriteBytes(&state.writer, piece.data, piece.length);
-    ends = piece.endsLine;
-  }
-  return true;
-}
-
-ReadStatus CopyPageBreak(JobState& state, const LinePiece& pageBreak, NumberLineWriter writeNumber,
-                         int32_t page) {
-  if (!CopyLine(state, pageBreak)) return ReadStatus::Error;
-  LinePiece following;
-  ReadStatus status = ReadPiece(&state.reader, &following);
-  if (status != ReadStatus::Piece) return status;
-  if (IsBlankLine(following)) {
-    if (!CopyLine(state, following)) return ReadStatus::Error;
-    status = ReadPiece(&state.reader, &following);
-    if (status == ReadStatus::End && writeNumber != nullptr) {
-      // An empty line may end the file without LF ("\r"); the number line
-      // must still stand on a line of its own.
-      if (state.writer.lastByte != '\n') WriteText(&state.writer, LineEnding(state));
-      writeNumber(state, page);
-    }
-    if (status != ReadStatus::Piece) return status;
-  } else {
-    WriteText(&state.writer, LineEnding(state));
-  }
-  if (writeNumber != nullptr) writeNumber(state, page);
-  if (!IsOldNumberLine(following) && !CopyLine(state, following)) return ReadStatus::Error;
-  return ReadStatus::Piece;
-}
-
-PassOutcome PassEnd(const JobState& state, ReadStatus status) {
-  return status == ReadStatus::End && !state.writer.failed ? PassOutcome::Done
-                                                           : PassOutcome::Failed;
-}
+// ---------------------------------------------------------------------------
+// The jobs.
 
 JobInput TakeJobInput() {
   JobInput input;
@@ -261,25 +502,57 @@ JobInput TakeJobInput() {
   return input;
 }
 
-void RunRewritingJob(const JobInput& input, RewriteCheck check, RewritePass pass,
+void InsertPageNumbers(const JobInput& input, JobEnding ending, void* context) {
+  ending(context, RewriteInPlace(input, true, SingleDocument(input)));
+}
+
+void RemovePageNumbers(const JobInput& input, JobEnding ending, void* context) {
+  ending(context, RewriteInPlace(input, false, SingleDocument(input)));
+}
+
+void RewriteToOutput(RewriteKind kind, const JobInput& input, const char* outputPath,
                      JobEnding ending, void* context) {
-  job.input = input;
-  job.backup = nullptr;
-  job.writer.file = nullptr;
-  resultText[0] = '\0';
-  job.tocPages = ReadTocPages(input.tocPageCount);
-  FillSkipTable(input.skipPages, job.skipTable);
-  JobReport report = {JobOutcome::Refused, resultText, 0, 0};
-  if ((check == nullptr || check(job, resultText, sizeof resultText)) &&
-      DeriveBackupPath(input.markdownPath) && MakeBackupAndOpen()) {
-    if (CountPages() && ReopenBackup() && pass(job) == PassOutcome::Done && CloseFiles()) {
-      snprintf(resultText, sizeof resultText, "Total %d pages.", job.pageTotal);
-      report.outcome = JobOutcome::Done;
-    } else {
-      RestoreFromBackup();
-      report.outcome = JobOutcome::Failed;
-    }
-    report.pageTotal = job.pageTotal;
+  bool inserting = kind == RewriteKind::Insert;
+  StartJob(input, inserting, SingleDocument(input));
+  if (inserting && !PrepareTexts()) {
+    ending(context, Report(JobOutcome::Refused));
+    return;
   }
-  ending(context, report);
+  ending(context, RunToOutput(outputPath));
+}
+
+void CheckPageNumbers(const JobInput& input, JobEnding ending, void* context) {
+  ending(context, CheckDocument(input, SingleDocument(input)));
+}
+
+void NumberBook(const JobInput& input, const char* const* paths, int count, bool checkOnly,
+                JobEnding ending, void* context) {
+  StartJob(input, true, SingleDocument(input));
+  if (count > kMaxBookDocuments) SetResult(kBookTooLong);
+  if (count > kMaxBookDocuments || !PrepareTexts()) {
+    for (int i = 0; i < count; ++i) ending(context, Report(JobOutcome::Refused));
+    return;
+  }
+  int32_t total = 0;
+  if (!CheckBook(input, paths, count, checkOnly, nullptr, nullptr, &total)) {
+    // Once more to tell each document what became of it; only now, so that
+    // the reports come in order.
+    CheckBook(input, paths, count, checkOnly, ending, context, &total);
+    return;
+  }
+  bool stopped = false;
+  for (int i = 0; i < count; ++i) {
+    if (stopped) {
+      SetResult(kBookStopped);
+      ending(context, Report(JobOutcome::Refused));
+      continue;
+    }
+    JobInput document = input;
+    document.markdownPath = paths[i];
+    NumberingFrame frame = {bookStarts[i], i > 0 || input.numberFirstPage != 0, total};
+    JobReport report =
+        checkOnly ? CheckDocument(document, frame) : RewriteInPlace(document, true, frame);
+    stopped = !checkOnly && report.outcome != JobOutcome::Done;
+    ending(context, report);
+  }
 }

@@ -1,5 +1,5 @@
-// What the rewriting jobs share: the job's fixed storage, the preparation up
-// to the opened files, page counting, and the ending. Private to paging/.
+// What the rewriting jobs share: the job's fixed storage, the preparation,
+// the counting pass, the rewriting pass and the endings. Private to paging/.
 #pragma once
 
 #include <stddef.h>
@@ -9,46 +9,50 @@
 #include "paging/jobs.h"
 #include "paging/line_reader.h"
 #include "paging/line_writer.h"
+#include "paging/markers.h"
 #include "paging/skip_table.h"
 
 constexpr size_t kPieceLimit = 199999;      // the longest piece a read hands out
 constexpr size_t kPathBufferSize = 1004;    // 1003 bytes of path and the NUL
 constexpr size_t kResultSize = 32000;
-
-// The markers the jobs look for and write.
-extern const char kPageBreakMarker[];
-extern const char kTocMarker[];
-extern const char kNumberDivHead[];
-extern const char kNumberDivTail[];
-extern const char kHeadingAnnotation[];
+constexpr size_t kHeadSize = 1004;          // 1003 bytes of a number line's head and the NUL
 
 enum class EolStyle { Undetermined = -1, CrLf = 0, Lf = 1 };
 
+// Where a document's page numbers start, and what total they show.
+struct NumberingFrame {
+  int32_t firstPage;  // the page the document starts on
+  bool numberTop;     // a number line before the first line
+  int32_t bookTotal;  // the total to show; 0: the document's own count
+};
+
+// The head of a page-number line (everything before the numbers), for a
+// document in UTF-8 and for one in the system code page. Empty length with
+// fits false: the texts are too long for it.
+struct NumberHead {
+  char text[kHeadSize];
+  size_t length;
+  bool fits;
+};
+
 struct JobState {
   JobInput input;
+  bool inserting;
+  NumberingFrame frame;
   int32_t tocPages;
   int8_t skipTable[kSkipTableSize];
   char backupPath[kPathBufferSize];
-  int32_t pageTotal;
+  const NumberHead* head;  // the head for this document's encoding
+  int32_t pageTotal;       // the total the number lines show
+  int32_t countedEnd;      // the last page the counting pass reached
+  int32_t lastPage;        // the last page the rewriting pass reached
   EolStyle eolStyle;
-  FILE* backup;
+  bool utf8;               // the document is UTF-8
+  FILE* source;            // what the passes read
+  FILE* spool;             // when reading standard input: where it is kept for the second pass
   LineReader reader;
   LineWriter writer;
 };
-
-// What the rewriting pass reports back; the ending decides the result text
-// from it.
-enum class PassOutcome { Done, Failed };
-using RewritePass = PassOutcome (*)(JobState& job);
-
-// Checks that the job's texts can be written at all; on refusal it puts the
-// reason into result and answers false. May be null.
-using RewriteCheck = bool (*)(JobState& job, char* result, size_t resultSize);
-
-// Runs a rewriting job from start to end: preparation and backup, page
-// counting, the pass, closing and the ending.
-void RunRewritingJob(const JobInput& input, RewriteCheck check, RewritePass pass,
-                     JobEnding ending, void* context);
 
 // The line ending the job adds, by the document's first line.
 const char* LineEnding(const JobState& job);
@@ -61,25 +65,18 @@ bool IsBlankLine(const LinePiece& line);
 bool IsOldNumberLine(const LinePiece& line);
 // Offset of the space after the '#' characters of a heading line, or -1.
 ptrdiff_t HeadingSpace(const LinePiece& line);
-// Offset of the first heading annotation at or after `from`, or -1.
-ptrdiff_t FindAnnotation(const LinePiece& line, size_t from);
-// Length of the line without the CR and LF bytes at its end.
-size_t LengthWithoutEnd(const LinePiece& line);
 
-// Writes a line that starts with `first`, and every later piece of it,
-// unchanged. False when a read fails.
-bool CopyLine(JobState& job, const LinePiece& first);
+// The page after a page break that ends `page`: the skip list leaves the
+// numbers it names out after the page they follow.
+int32_t PageAfterBreak(const JobState& job, int32_t page);
 
-// Writes the page-number line for a page; each job that numbers has its own.
-using NumberLineWriter = void (*)(JobState& job, int32_t page);
+// The counting pass over job.source from its start: the page the
+// document ends on (from frame.firstPage), its line ending and whether it
+// is UTF-8. With job.spool set, every byte read is also kept there. False
+// when a read fails.
+bool CountPages(JobState& job);
 
-// A page break and what comes after it: the break copied; the empty line
-// after it copied, or one added when the next line is not empty; the
-// page-number line when writeNumber is given; then the next line, dropped
-// when it is an old page-number line. Answers the status of its last read:
-// Piece when the pass goes on with the next line.
-ReadStatus CopyPageBreak(JobState& job, const LinePiece& pageBreak, NumberLineWriter writeNumber,
-                         int32_t page);
+enum class PassOutcome { Done, Failed };
 
-// PassOutcome for a read status that ended a pass, and for writes so far.
-PassOutcome PassEnd(const JobState& job, ReadStatus status);
+// The rewriting pass over job.source from its start into job.writer.
+PassOutcome RewritePass(JobState& job);

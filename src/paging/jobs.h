@@ -1,15 +1,15 @@
 // The three jobs: add page numbers, take them out again, and restore the
-// Markdown file from its backup. Each runs start to end on the calling
-// thread, touches only the two files, and hands its result text to a
-// JobEnding instead of writing ResultText itself, so the caller decides on
-// which thread the result reaches the form.
+// Markdown file from its backup; and the command-line tool's other ways of
+// running the first two. Each runs start to end on the calling thread and
+// hands its outcome to a JobEnding instead of writing ResultText itself, so
+// the caller decides on which thread the result reaches the form.
 #pragma once
 
 #include <stdint.h>
 
-// What a job reads, taken once when it starts. The texts point at storage
-// that must stay unchanged while the job runs (the window keeps the edit
-// controls disabled meanwhile).
+// What a job reads, taken once when it starts. The texts are UTF-8 and
+// point at storage that must stay unchanged while the job runs (the window
+// keeps the edit controls disabled meanwhile).
 struct JobInput {
   const char* markdownPath;
   const char* tocPageCount;
@@ -36,13 +36,15 @@ enum class JobOutcome { Done, Refused, Failed };
 // What a job hands to its caller as it ends. The text is what the form
 // shows ("Total 3 pages.", "Done undo.", or an error text); it stays valid
 // until the next job starts. The page figures are those of a rewriting job
-// that got as far as counting (0 otherwise): the total the counting pass
-// found and the number of the last page the writing pass reached.
+// that got as far as counting (0 otherwise): the total the number lines
+// show and the number of the last page the writing pass reached. differs
+// is set by a check when Execute would change the document.
 struct JobReport {
   JobOutcome outcome;
   const char* text;
   int32_t pageTotal;
   int32_t lastPage;
+  bool differs;
 };
 
 // Called once as a job ends, whatever its outcome.
@@ -51,3 +53,24 @@ using JobEnding = void (*)(void* context, const JobReport& report);
 void InsertPageNumbers(const JobInput& input, JobEnding ending, void* context);
 void RemovePageNumbers(const JobInput& input, JobEnding ending, void* context);
 void UndoFromBackup(const JobInput& input, JobEnding ending, void* context);
+
+enum class RewriteKind { Insert, Remove };
+
+// The new text of input.markdownPath ("-": standard input) goes to
+// outputPath ("-": standard output) instead of over the document, which is
+// left as it is; no backup is made. A file is written beside outputPath
+// and then put in its place, so a failure leaves no half-written file.
+void RewriteToOutput(RewriteKind kind, const JobInput& input, const char* outputPath,
+                     JobEnding ending, void* context);
+
+// Whether InsertPageNumbers would change the document; writes nothing.
+void CheckPageNumbers(const JobInput& input, JobEnding ending, void* context);
+
+// Numbers several documents as one book: as if they were one document with
+// a page break between each and the next, so every number line shows the
+// book's total, and each document after the first begins with a number
+// line. Every document is read and counted before any is written; when one
+// cannot be, none is changed. With checkOnly, compares instead of writing.
+// ending is called once for each document, in order.
+void NumberBook(const JobInput& input, const char* const* paths, int count, bool checkOnly,
+                JobEnding ending, void* context);

@@ -26,7 +26,9 @@ void HandOut(LineReader* r, size_t length, bool endsLine, LinePiece* piece) {
   piece->length = length;
   piece->startsLine = !r->midLine;
   piece->endsLine = endsLine;
+  piece->offset = r->position;
   r->start += length;
+  r->position += length;
   r->midLine = !endsLine;
 }
 
@@ -40,6 +42,7 @@ void StartReading(LineReader* reader, FILE* file, char* buffer, size_t capacity,
   reader->pieceLimit = pieceLimit;
   reader->start = 0;
   reader->end = 0;
+  reader->position = 0;
   reader->atEof = false;
   reader->failed = false;
   reader->midLine = false;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
 
 struct LinePiece {
@@ -15,6 +16,7 @@ struct LinePiece {
   size_t length;
   bool startsLine;   // the first piece of a physical line
   bool endsLine;     // ends with LF, or is the file's last piece
+  uint64_t offset;   // where the piece starts in the file
 };
 
 enum class ReadStatus { Piece, End, Error };
@@ -29,6 +31,7 @@ struct LineReader {
   size_t pieceLimit;
   size_t start;
   size_t end;
+  uint64_t position;  // file offset of buffer[start]
   bool atEof;
   bool failed;
   bool midLine;  // the last piece did not end its line

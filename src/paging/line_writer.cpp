@@ -2,24 +2,32 @@
 
 #include <string.h>
 
-#include "paging/file_ops.h"
-
 namespace {
 
 void Flush(LineWriter* w) {
-  if (w->used > 0 && !w->failed && fwrite(w->buffer, 1, w->used, w->file) != w->used) {
+  if (w->used > 0 && !w->failed && !w->sink.write(w->sink.context, w->buffer, w->used)) {
     w->failed = true;
   }
   w->used = 0;
 }
 
+bool WriteToFile(void* context, const char* data, size_t length) {
+  return fwrite(data, 1, length, static_cast<FILE*>(context)) == length;
+}
+
 }  // namespace
 
-void StartWriting(LineWriter* writer, FILE* file, char* buffer, size_t capacity) {
-  writer->file = file;
+ByteSink FileSink(FILE* file) {
+  ByteSink sink = {WriteToFile, nullptr, file};
+  return sink;
+}
+
+void StartWriting(LineWriter* writer, ByteSink sink, char* buffer, size_t capacity) {
+  writer->sink = sink;
   writer->buffer = buffer;
   writer->capacity = capacity;
   writer->used = 0;
+  writer->written = 0;
   writer->failed = false;
   writer->lastByte = 0;
 }
@@ -27,11 +35,12 @@ void StartWriting(LineWriter* writer, FILE* file, char* buffer, size_t capacity)
 void WriteBytes(LineWriter* w, const char* data, size_t length) {
   if (w->failed || length == 0) return;
   w->lastByte = data[length - 1];
+  w->written += length;
   if (length > w->capacity - w->used) {
     Flush(w);
-    // Large blocks go straight to the file instead of through the buffer.
+    // Large blocks go straight to the sink instead of through the buffer.
     if (length >= w->capacity) {
-      if (!w->failed && fwrite(data, 1, length, w->file) != length) w->failed = true;
+      if (!w->failed && !w->sink.write(w->sink.context, data, length)) w->failed = true;
       return;
     }
   }
@@ -43,15 +52,22 @@ void WriteText(LineWriter* w, const char* text) {
   WriteBytes(w, text, strlen(text));
 }
 
-bool FinishWriting(LineWriter* w) {
+void WritePiece(LineWriter* w, const LinePiece& piece) {
+  if (w->sink.copy == nullptr) {
+    WriteBytes(w, piece.data, piece.length);
+    return;
+  }
+  if (w->failed || piece.length == 0) return;
   Flush(w);
-  if (!CloseWrittenFile(w->file)) w->failed = true;
-  w->file = nullptr;
-  return !w->failed;
+  uint64_t at = w->written;
+  w->lastByte = piece.data[piece.length - 1];
+  w->written += piece.length;
+  if (!w->failed && !w->sink.copy(w->sink.context, piece.data, piece.length, piece.offset, at)) {
+    w->failed = true;
+  }
 }
 
-void AbandonWriting(LineWriter* w) {
-  w->used = 0;
-  if (w->file != nullptr) fclose(w->file);
-  w->file = nullptr;
+bool FlushWriting(LineWriter* w) {
+  Flush(w);
+  return !w->failed;
 }

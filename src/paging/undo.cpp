@@ -27,12 +27,12 @@ bool MakeBackupPath(const char* markdownPath) {
 
 void UndoFromBackup(const JobInput& input, JobEnding ending, void* context) {
   const char* markdownPath = input.markdownPath;
-  JobReport report = {JobOutcome::Refused, resultText, 0, 0};
+  JobReport report = {JobOutcome::Refused, resultText, 0, 0, false};
   if (!MakeBackupPath(markdownPath)) {
     snprintf(resultText, sizeof resultText, "Error: The path is too long.\r\n");
-  } else if (!FileOpensForReading(backupPath, "r")) {
+  } else if (!FileOpensForReading(backupPath)) {
     snprintf(resultText, sizeof resultText, "There is no .bak file.\n");
-  } else if (!CopyFileReplacing(backupPath, markdownPath)) {
+  } else if (CopyFileReplacing(backupPath, markdownPath) != CopyOutcome::Copied) {
     snprintf(resultText, sizeof resultText, "Error: These file are busy now.\r\n%s\r\n%s\r\n",
              markdownPath, backupPath);
   } else {

@@ -106,9 +106,9 @@ TEST_F(CliTest, OptionsOverrideTheSettingsFile) {
        "<div style=\"text-align: center\"><span style=\"font-size: 70%; color:rgb(1, 2, 3)\"> 1 / 2</span></div>\n"
        "# T\n" + kBreak + "\n\n"
        "<div style=\"text-align: center\"><span style=\"font-size: 70%; color:rgb(1, 2, 3)\"> 2 / 2</span></div>\ny\n"},
-      {"execute --no-settings --color gray --toc-pages 3 --skip 2 a.md",
+      {"execute --no-settings --color gray --toc-pages 3 --skip 1 a.md",
        "# T\n" + kBreak + "\n\n" +
-           "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:gray\"> 2 / 3</span></div>\ny\n"},
+           "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:gray\"> 3 / 3</span></div>\ny\n"},
   };
   for (const Case& c : cases) {
     WriteFileBytes(folder.Path("a.md"), input);

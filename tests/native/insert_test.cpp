@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "paging/file_ops.h"
 #include "test_files.h"
 
 namespace {
@@ -37,31 +38,31 @@ class InsertTest : public ::testing::Test {
   std::string bak = folder.Path("doc.bak");
 };
 
-TEST_F(InsertTest, FirstWorkedExampleByteForByteAndRerunsSettle) {
+TEST_F(InsertTest, FirstWorkedExampleSettlesInOneRun) {
   const std::string input =
       "# Title\r\n[TOC]\r\n" + kBreak + "\r\n\r\n# Chapter 1\r\nText.\r\n## Section 1.1\r\n" +
       kBreak + "\r\n## Section 1.2\r\n";
-  const std::string first =
+  // What earlier builds wrote on the first run: the headings right after
+  // the number lines were left for a second run to annotate.
+  const std::string earlier =
       "# Title" + Annotation(1) + "\r\n[TOC]\r\n" + kBreak + "\r\n\r\n" + NumberLine(2, 3, "\r\n") +
       "# Chapter 1\r\nText.\r\n## Section 1.1" + Annotation(2) + "\r\n" + kBreak + "\r\n\r\n" +
       NumberLine(3, 3, "\r\n") + "## Section 1.2\r\n";
+  const std::string settled =
+      "# Title" + Annotation(1) + "\r\n[TOC]\r\n" + kBreak + "\r\n\r\n" + NumberLine(2, 3, "\r\n") +
+      "# Chapter 1" + Annotation(2) + "\r\nText.\r\n## Section 1.1" + Annotation(2) + "\r\n" +
+      kBreak + "\r\n\r\n" + NumberLine(3, 3, "\r\n") + "## Section 1.2" + Annotation(3) + "\r\n";
   ASSERT_EQ(input.size(), 160u);
-  ASSERT_EQ(first.size(), 444u);
+  ASSERT_EQ(earlier.size(), 444u);
   JobSettings settings;
   settings.annotateHeadings = 1;
 
   EXPECT_EQ(Run(input, settings), "Total 3 pages.");
-  EXPECT_EQ(Output(), first);
-
-  // The old number lines are replaced and the headings after them annotated.
-  const std::string second =
-      "# Title" + Annotation(1) + "\r\n[TOC]\r\n" + kBreak + "\r\n\r\n" + NumberLine(2, 3, "\r\n") +
-      "# Chapter 1" + Annotation(2) + "\r\nText.\r\n## Section 1.1" + Annotation(2) + "\r\n" +
-      kBreak + "\r\n\r\n" + NumberLine(3, 3, "\r\n") + "## Section 1.2" + Annotation(3) + "\r\n";
-  EXPECT_EQ(Run(first, settings), "Total 3 pages.");
-  EXPECT_EQ(Output(), second);
-  EXPECT_EQ(Run(second, settings), "Total 3 pages.");
-  EXPECT_EQ(Output(), second);
+  EXPECT_EQ(Output(), settled);
+  EXPECT_EQ(Run(settled, settings), "Total 3 pages.");
+  EXPECT_EQ(Output(), settled);
+  EXPECT_EQ(Run(earlier, settings), "Total 3 pages.");
+  EXPECT_EQ(Output(), settled);
 }
 
 TEST_F(InsertTest, SecondWorkedExampleWithEveryOptionChanged) {
@@ -88,7 +89,8 @@ TEST_F(InsertTest, SkippedNumbersInBothPasses) {
   };
   const Case cases[] = {
       {"", {2, 3, 4}, 4},     {"3", {2, 3, 5}, 5},       {"3,3", {2, 3, 6}, 6},
-      {"3,4", {2, 3, 5}, 5},  {"1", {3, 4, 5}, 4},       {"9", {2, 3, 4}, 4},
+      {"3,4", {2, 3, 5}, 5},  {"1", {3, 4, 5}, 5},       {"9", {2, 3, 4}, 4},
+      {"1,1,5", {4, 5, 7}, 7}, {"4", {2, 3, 4}, 4},
       {"3,x,2", {2, 4, 5}, 5}, {"3;2", {2, 3, 5}, 5},    {"4294967299", {2, 3, 4}, 4},
   };
   for (const Case& c : cases) {
@@ -124,10 +126,15 @@ TEST_F(InsertTest, EdgeCases) {
       {"break, empty line, end", kBreak + "\n\n", kBreak + "\n\n" + NumberLine(2, 2), 2, 0, 0, "1"},
       {"break, empty line without LF, end", kBreak + "\n\rabc", kBreak + "\n\rabc\n" + NumberLine(2, 2), 2, 0, 0, "1"},
       {"break, lone CR, end", kBreak + "\r\n\r", kBreak + "\r\n\r\r\n" + NumberLine(2, 2, "\r\n"), 2, 0, 0, "1"},
-      {"two breaks in a row", kBreak + "\n" + kBreak + "\ntext\n",
-       kBreak + "\n\n" + NumberLine(2, 3) + kBreak + "\ntext\n", 3, 0, 0, "1"},
-      {"toc after a break counts in the total only", kBreak + "\n[TOC]\nx\n",
-       kBreak + "\n\n" + NumberLine(2, 4) + "[TOC]\nx\n", 4, 0, 0, "3"},
+      {"two breaks in a row: a blank page numbered too", kBreak + "\n" + kBreak + "\ntext\n",
+       kBreak + "\n\n" + NumberLine(2, 3) + kBreak + "\n\n" + NumberLine(3, 3) + "text\n", 3, 0, 0, "1"},
+      {"two breaks and their old number lines", kBreak + "\n\n" + old + kBreak + "\n\n" + old + "text\n",
+       kBreak + "\n\n" + NumberLine(2, 3) + kBreak + "\n\n" + NumberLine(3, 3) + "text\n", 3, 0, 0, "1"},
+      {"toc right after a break counts", kBreak + "\n[TOC]\n" + kBreak + "\nx\n",
+       kBreak + "\n\n" + NumberLine(2, 5) + "[TOC]\n" + kBreak + "\n\n" + NumberLine(5, 5) + "x\n", 5, 0,
+       0, "3"},
+      {"heading right after a break is annotated", kBreak + "\n# H\n",
+       kBreak + "\n\n" + NumberLine(2, 2) + "# H" + Annotation(2) + "\n", 2, 1, 0, "1"},
       {"toc counts several pages", "[TOC] contents\n" + kBreak + "\nx\n",
        "[TOC] contents\n" + kBreak + "\n\n" + NumberLine(4, 4) + "x\n", 4, 0, 0, "3"},
       {"markers only at the first byte", " [TOC]\n[toc]\n " + kBreak + "\n",
@@ -142,8 +149,11 @@ TEST_F(InsertTest, EdgeCases) {
        kBreak + "\n\n" + NumberLine(2, 2) + "\n" + old, 2, 0, 0, "1"},
       {"old first line dropped", old + "x\n", "x\n", 1, 0, 0, "1"},
       {"old first line replaced with first page on", old + "x\n", NumberLine(1, 1) + "x\n", 1, 0, 1, "1"},
-      {"first line not examined with first page on", "# T\n" + kBreak + "\nx\n",
-       NumberLine(1, 2) + "# T\n" + kBreak + "\n\n" + NumberLine(2, 2) + "x\n", 2, 1, 1, "1"},
+      {"first line examined with first page on", "# T\n" + kBreak + "\nx\n",
+       NumberLine(1, 2) + "# T" + Annotation(1) + "\n" + kBreak + "\n\n" + NumberLine(2, 2) + "x\n", 2, 1, 1,
+       "1"},
+      {"break on the first line with first page on", kBreak + "\nx\n",
+       NumberLine(1, 2) + kBreak + "\n\n" + NumberLine(2, 2) + "x\n", 2, 0, 1, "1"},
       {"any non-zero first-page value is on", "x\n", NumberLine(1, 1) + "x\n", 1, 0, 5, "1"},
       {"old annotation dropped when not annotating", "# A" + Annotation(4) + "\n", "# A\n", 1, 0, 0, "1"},
       {"old annotation replaced", "# A" + Annotation(4) + "\n", "# A" + Annotation(1) + "\n", 1, 1, 0, "1"},
@@ -247,7 +257,7 @@ TEST_F(InsertTest, CountersSaturateInsteadOfOverflowing) {
   // A number mentioned 200 times counts 127 times, not -56.
   settings.tocPageCount = "1";
   settings.skipPages.clear();
-  for (int i = 0; i < 200; ++i) settings.skipPages += "2,";
+  for (int i = 0; i < 200; ++i) settings.skipPages += "1,";
   EXPECT_EQ(Run("a\n" + kBreak + "\nb\n", settings), "Total 129 pages.");
 }
 
@@ -278,17 +288,25 @@ TEST_F(InsertTest, LongLinesAreOneLineEach) {
   };
   const std::string longBreak = kBreak + longText + "\r\n";
   const std::string longHeading = "# " + longText + Annotation(7) + "\n";
+  const std::string plainLongHeading = "# " + longText + "\r\n";
   const std::string longOld = "<div style=\"text-align:" + longText + "</span></div>\n";
   const std::string fitting = "# " + std::string(kPiece - 3, 'h') + "\n";
+  const std::string fittingWith =
+      "# " + std::string(kPiece - 3 - Annotation(1).size() - 1, 'h') + "\n";
   const std::string markerInSecondPiece = std::string(kPiece, 'z') + kBreak + "\n";
   const Case cases[] = {
       {"long break counts once, its tail before the number line", "a\r\n" + longBreak + "x\r\n",
        "a\r\n" + longBreak + "\r\n" + NumberLine(2, 2, "\r\n") + "x\r\n", 2},
-      {"long heading copied unchanged", "a\n" + longHeading, "a\n" + longHeading, 1},
+      {"long heading loses its annotation and gets none", "a\n" + longHeading, "a\n# " + longText + "\n", 1},
+      {"long heading without annotation stays as it is", "a\n" + plainLongHeading, "a\n" + plainLongHeading,
+       1},
+      {"annotation with a long tail: cut, and a new one fits", "# A" + Annotation(3) + longText + "\n",
+       "# A" + Annotation(1) + "\n", 1},
       {"long old number line is never dropped", longOld + kBreak + "\n" + longOld,
        longOld + kBreak + "\n\n" + NumberLine(2, 2) + longOld, 2},
-      {"heading that fits is annotated past the piece size", fitting,
-       fitting.substr(0, fitting.size() - 1) + Annotation(1) + "\n", 1},
+      {"heading that fits only without an annotation gets none", fitting, fitting, 1},
+      {"heading that fits with its annotation gets one", fittingWith,
+       fittingWith.substr(0, fittingWith.size() - 1) + Annotation(1) + "\n", 1},
       {"marker inside a long line does not count", markerInSecondPiece, markerInSecondPiece, 1},
       {"line end taken from the end of a long first line", std::string(kPiece - 1, 'q') + "\r\n" + kBreak + "\nx",
        std::string(kPiece - 1, 'q') + "\r\n" + kBreak + "\n\r\n" + NumberLine(2, 2, "\r\n") + "x", 2},
@@ -297,6 +315,111 @@ TEST_F(InsertTest, LongLinesAreOneLineEach) {
     EXPECT_EQ(Run(c.input, settings), "Total " + std::to_string(c.total) + " pages.") << c.name;
     EXPECT_TRUE(Output() == c.output) << c.name;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InsertTest, LineBreakInANumberLineTextIsRefused) {
+  struct Case {
+    const char* name;
+    std::string header, color, font;
+    int colorChoice;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"LF in the header", "X\nY", "blue", "80", 0, true},
+      {"CR in the header", "X\rY", "blue", "80", 0, true},
+      {"LF in the font size", "", "blue", "8\n0", 0, true},
+      {"CR LF in the chosen colour", "", "red\r\n", "80", 2, true},
+      {"line break in a colour that is not chosen", "", "red\n", "80", 1, false},
+  };
+  const std::string input = "a\n" + kBreak + "\nb\n";
+  for (const Case& c : cases) {
+    JobSettings settings;
+    settings.markdownPath = md;
+    settings.headerText = c.header;
+    settings.customColor = c.color;
+    settings.fontSizePercent = c.font;
+    settings.colorChoice = c.colorChoice;
+    WriteFileBytes(md, input);
+    WriteFileBytes(bak, "older backup");
+    JobResult result = RunJobFull(Job::Insert, settings);
+    if (c.refused) {
+      EXPECT_EQ(result.text, "Error: Header, colour or font size text has a line break.\r\n") << c.name;
+      EXPECT_EQ(result.outcome, JobOutcome::Refused) << c.name;
+      EXPECT_EQ(Output(), input) << c.name;
+      EXPECT_EQ(ReadFileBytes(bak), "older backup") << c.name;
+    } else {
+      EXPECT_EQ(result.outcome, JobOutcome::Done) << c.name;
+    }
+  }
+}
+
+// The writing pass ends on the page the counting pass counted, whatever
+// stands after a break or at the top, and a second run changes nothing.
+TEST_F(InsertTest, OneRunSettlesAndTheLastPageIsTheTotal) {
+  const std::string old = NumberLine(7, 9);
+  const std::string documents[] = {
+      kBreak + "\n" + kBreak + "\n" + kBreak + "\n",
+      "[TOC]\n" + kBreak + "\n[TOC]\n" + kBreak + "\n\n[TOC]\nx\n",
+      kBreak + "\n\n" + old + kBreak + "\n" + old + "# H\n" + kBreak,
+      "# A\n" + kBreak + "\n\n\n" + old + kBreak + "\n\n# B\n",
+  };
+  const char* skips[] = {"", "1", "2,2,5", "3, 4 4,9999"};
+  for (const std::string& document : documents) {
+    for (const char* skip : skips) {
+      for (int firstPage = 0; firstPage < 2; ++firstPage) {
+        JobSettings settings;
+        settings.skipPages = skip;
+        settings.tocPageCount = "3";
+        settings.numberFirstPage = firstPage;
+        settings.annotateHeadings = 1;
+        settings.markdownPath = md;
+        WriteFileBytes(md, document);
+        JobResult first = RunJobFull(Job::Insert, settings);
+        ASSERT_EQ(first.outcome, JobOutcome::Done);
+        EXPECT_EQ(first.lastPage, first.pageTotal) << document << " skip " << skip;
+        const std::string once = Output();
+        EXPECT_EQ(RunJobFull(Job::Check, settings).differs, false) << document << " skip " << skip;
+        EXPECT_EQ(RunJob(Job::Insert, settings), first.text);
+        EXPECT_EQ(Output(), once) << document << " skip " << skip << " first page " << firstPage;
+      }
+    }
+  }
+}
+
+TEST_F(InsertTest, CheckComparesWithoutWriting) {
+  JobSettings settings;
+  settings.markdownPath = md;
+  const std::string plain = "# T\n" + kBreak + "\nx\n";
+  WriteFileBytes(md, plain);
+  JobResult stale = RunJobFull(Job::Check, settings);
+  EXPECT_EQ(stale.outcome, JobOutcome::Done);
+  EXPECT_TRUE(stale.differs);
+  EXPECT_EQ(stale.text, "Total 2 pages.");
+  EXPECT_EQ(Output(), plain);
+  EXPECT_FALSE(FileExists(bak));
+
+  ASSERT_EQ(RunJob(Job::Insert, settings), "Total 2 pages.");
+  RemoveFile(bak.c_str());
+  EXPECT_FALSE(RunJobFull(Job::Check, settings).differs);
+  settings.headerText = "Guide";
+  EXPECT_TRUE(RunJobFull(Job::Check, settings).differs);
+  // Execute would only add a line end at the very end: that differs too.
+  settings.headerText.clear();
+  WriteFileBytes(md, "x\n# H");
+  EXPECT_TRUE(RunJobFull(Job::Check, settings).differs);
+  // As would taking bytes off the end.
+  WriteFileBytes(md, "x\n# H" + Annotation(1) + "\n");
+  EXPECT_TRUE(RunJobFull(Job::Check, settings).differs);
+  EXPECT_FALSE(FileExists(bak));
+  // A missing file is refused with its own text.
+  settings.markdownPath = folder.Path("missing.md");
+  JobResult missing = RunJobFull(Job::Check, settings);
+  EXPECT_EQ(missing.outcome, JobOutcome::Refused);
+  EXPECT_EQ(missing.text, "Error: The file does not exist.\r\n" + settings.markdownPath + "\r\n");
 }
 
 }  // namespace

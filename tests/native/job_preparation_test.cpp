@@ -129,12 +129,17 @@ TEST(FailureTest, CopyFailuresTouchNothing) {
   TempFolder folder;
   JobSettings settings;
   settings.markdownPath = folder.Path("gone.md");
-  const std::string busy = "Error: These file are busy now.\r\n" + settings.markdownPath + "\r\n" +
-                           folder.Path("gone.bak") + "\r\n";
-  // A missing document must not cost the backup that is still there.
+  // A missing document is reported as missing, not as busy, and must not
+  // cost the backup that is still there.
+  const std::string missing = "Error: The file does not exist.\r\n" + settings.markdownPath + "\r\n";
   WriteFileBytes(folder.Path("gone.bak"), "older backup");
-  EXPECT_EQ(RunJob(Job::Insert, settings), busy);
+  EXPECT_EQ(RunJob(Job::Insert, settings), missing);
+  EXPECT_EQ(RunJob(Job::Remove, settings), missing);
   EXPECT_EQ(ReadFileBytes(folder.Path("gone.bak")), "older backup");
+  // In a folder that does not exist either.
+  settings.markdownPath = folder.Path("no-folder/doc.md");
+  EXPECT_EQ(RunJob(Job::Insert, settings),
+            "Error: The file does not exist.\r\n" + settings.markdownPath + "\r\n");
 
   // A folder is no document.
   std::filesystem::create_directory(folder.Path("dir.md"));
@@ -156,7 +161,7 @@ TEST(FailureTest, PathsThatDoNotFitAreRefused) {
       // 1003 bytes fit, but the backup name would take 1004.
       {dir + std::string(1003 - dir.size() - 3, 'a') + ".md", tooLong.c_str(), tooLong.c_str()},
       {dir + std::string(1003 - dir.size() - 4, 'a') + ".md",
-       "Error: These file are busy now.\r\n", "There is no .bak file.\n"},
+       "Error: The file does not exist.\r\n", "There is no .bak file.\n"},
       {dir + std::string(1001 - dir.size(), 'a'), "Error: No .md file.\r\n", tooLong.c_str()},
       {dir + std::string(1003 - dir.size(), 'a'), "Error: No .md file.\r\n", tooLong.c_str()},
   };

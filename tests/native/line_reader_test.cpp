@@ -76,18 +76,21 @@ TEST(LineWriterTest, WritesInOrderAndReportsFailures) {
   FILE* file = fopen(folder.Path("out").c_str(), "wb");
   char buffer[4];
   LineWriter writer;
-  StartWriting(&writer, file, buffer, sizeof buffer);
+  StartWriting(&writer, FileSink(file), buffer, sizeof buffer);
   WriteText(&writer, "ab");
   WriteText(&writer, "cde");       // does not fit behind "ab"
   WriteText(&writer, "fghijklm");  // larger than the buffer
   WriteBytes(&writer, "n", 1);
-  EXPECT_TRUE(FinishWriting(&writer));
+  EXPECT_TRUE(FlushWriting(&writer));
+  EXPECT_EQ(writer.written, 14u);
+  fclose(file);
   EXPECT_EQ(ReadFileBytes(folder.Path("out")), "abcdefghijklmn");
 
   FILE* readOnly = fopen(folder.Path("out").c_str(), "rb");  // writing it fails
-  StartWriting(&writer, readOnly, buffer, sizeof buffer);
+  StartWriting(&writer, FileSink(readOnly), buffer, sizeof buffer);
   WriteText(&writer, "abcdefgh");
-  EXPECT_FALSE(FinishWriting(&writer));
+  EXPECT_FALSE(FlushWriting(&writer));
+  fclose(readOnly);
   EXPECT_EQ(ReadFileBytes(folder.Path("out")), "abcdefghijklmn");
 }
 

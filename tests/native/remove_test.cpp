@@ -74,9 +74,14 @@ TEST_F(RemoveTest, EdgeCases) {
       {"break, two blanks, old: all stay", kBreak + "\n\n\n" + old, kBreak + "\n\n\n" + old, 2},
       {"break on the last line", "x\n" + kBreak, "x\n" + kBreak, 2},
       {"break, blank line that ends the file", kBreak + "\n\n", kBreak + "\n\n", 2},
-      {"annotated heading right after a break keeps it", kBreak + "\n" + annotated,
-       kBreak + "\n\n" + annotated, 2},
-      {"two breaks then text", kBreak + "\n" + kBreak + "\ntext\n", kBreak + "\n\n" + kBreak + "\ntext\n", 3},
+      {"annotated heading right after a break loses it", kBreak + "\n" + annotated,
+       kBreak + "\n\n# H\n", 2},
+      {"annotated heading after a break and its blank line loses it", kBreak + "\n\n" + old + annotated,
+       kBreak + "\n\n# H\n", 2},
+      {"two breaks then text: each gets its blank line", kBreak + "\n" + kBreak + "\ntext\n",
+       kBreak + "\n\n" + kBreak + "\n\ntext\n", 3},
+      {"number lines after two breaks in a row both go",
+       kBreak + "\n\n" + old + kBreak + "\n\n" + old + "x\n", kBreak + "\n\n" + kBreak + "\n\nx\n", 3},
       {"old line elsewhere stays", "a\n" + old, "a\n" + old, 1},
       {"old line with a trailing space is no old line", old.substr(0, old.size() - 1) + " \nx\n",
        old.substr(0, old.size() - 1) + " \nx\n", 1},
@@ -102,8 +107,13 @@ TEST_F(RemoveTest, LongLinesAreOneLineEach) {
   const std::string longText(250000, 'w');
   const std::string longHeading = "# " + longText + kAnnotation + "1</span>\n";
   const std::string longOld = "<div style=\"text-align:" + longText + "</span></div>\n";
-  EXPECT_EQ(Run(longOld + longHeading + kBreak + longText + "\n" + longOld), "Total 2 pages.");
-  EXPECT_TRUE(Output() == longOld + longHeading + kBreak + longText + "\n\n" + longOld);
+  const std::string plainLongHeading = "# " + longText + "\r\n";
+  EXPECT_EQ(Run(longOld + longHeading + kBreak + longText + "\n" + longOld + plainLongHeading),
+            "Total 2 pages.");
+  // An annotation comes off a heading of any length; a long heading
+  // without one keeps its own line end.
+  EXPECT_TRUE(Output() == longOld + "# " + longText + "\n" + kBreak + longText + "\n\n" + longOld +
+                              plainLongHeading);
 }
 
 }  // namespace

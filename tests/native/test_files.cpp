@@ -60,14 +60,14 @@ bool FileExists(const std::string& path) {
 namespace {
 
 void KeepResult(void* context, const JobReport& report) {
-  std::string* result = static_cast<std::string*>(context);
-  EXPECT_EQ(*result, "<not ended>") << "a job ended twice";
-  *result = report.text;
+  JobResult* result = static_cast<JobResult*>(context);
+  EXPECT_EQ(result->text, "<not ended>") << "a job ended twice";
+  *result = {report.text, report.outcome, report.pageTotal, report.lastPage, report.differs};
 }
 
 }  // namespace
 
-std::string RunJob(Job job, const JobSettings& s) {
+JobResult RunJobFull(Job job, const JobSettings& s) {
   JobInput input;
   input.markdownPath = s.markdownPath.c_str();
   input.tocPageCount = s.tocPageCount.c_str();
@@ -81,11 +81,14 @@ std::string RunJob(Job job, const JobSettings& s) {
   input.keepExistingBackup = s.keepExistingBackup;
   input.numberFirstPage = s.numberFirstPage;
   input.annotateHeadings = s.annotateHeadings;
-  std::string result = "<not ended>";
+  JobResult result = {"<not ended>", JobOutcome::Failed, 0, 0, false};
   switch (job) {
     case Job::Insert: InsertPageNumbers(input, KeepResult, &result); break;
     case Job::Remove: RemovePageNumbers(input, KeepResult, &result); break;
     case Job::Undo: UndoFromBackup(input, KeepResult, &result); break;
+    case Job::Check: CheckPageNumbers(input, KeepResult, &result); break;
   }
   return result;
 }
+
+std::string RunJob(Job job, const JobSettings& s) { return RunJobFull(job, s).text; }

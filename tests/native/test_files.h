@@ -36,7 +36,18 @@ struct JobSettings {
   int annotateHeadings = 0;
 };
 
-enum class Job { Insert, Remove, Undo };
+enum class Job { Insert, Remove, Undo, Check };
 
-// Runs a job to its end and returns its result text.
+// What a job handed back as it ended.
+struct JobResult {
+  std::string text;
+  JobOutcome outcome;
+  int32_t pageTotal;
+  int32_t lastPage;
+  bool differs;
+};
+
+// Runs a job to its end.
+JobResult RunJobFull(Job job, const JobSettings& settings);
+// The same, for its result text alone.
 std::string RunJob(Job job, const JobSettings& settings);

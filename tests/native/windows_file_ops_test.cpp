@@ -66,10 +66,17 @@ TEST(WindowsFileOpsTest, CopyReplacesAndKeepsAnUntouchedTarget) {
   const std::string to = folder.Path("a.bak");
   WriteFileBytes(from, "new");
   WriteFileBytes(to, "old");
-  EXPECT_TRUE(CopyFileReplacing(from.c_str(), to.c_str()));
+  EXPECT_EQ(CopyFileReplacing(from.c_str(), to.c_str()), CopyOutcome::Copied);
   EXPECT_EQ(ReadFileBytes(to), "new");
   // A missing source fails before the target is touched.
-  EXPECT_FALSE(CopyFileReplacing(folder.Path("missing.md").c_str(), to.c_str()));
+  EXPECT_EQ(CopyFileReplacing(folder.Path("missing.md").c_str(), to.c_str()),
+            CopyOutcome::SourceMissing);
+  EXPECT_EQ(ReadFileBytes(to), "new");
+  // A locked target is left as it was, whatever its write time.
+  FILE* held = _fsopen(to.c_str(), "rb", _SH_DENYWR);
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(CopyFileReplacing(from.c_str(), to.c_str()), CopyOutcome::Failed);
+  fclose(held);
   EXPECT_EQ(ReadFileBytes(to), "new");
 }
 

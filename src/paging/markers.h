@@ -1,0 +1,8 @@
+// The Markdown markers the jobs look for and write, compared byte for byte.
+#pragma once
+
+inline constexpr char kPageBreakMarker[] = "<div style=\"page-break-after:always";
+inline constexpr char kTocMarker[] = "[TOC]";
+inline constexpr char kNumberDivHead[] = "<div style=\"text-align:";
+inline constexpr char kNumberDivTail[] = "</span></div>";
+inline constexpr char kHeadingAnnotation[] = " <span style=\"color: transparent;\">";
