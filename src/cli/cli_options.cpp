@@ -6,18 +6,19 @@
 #include "common/store.h"
 
 const char kCliUsage[] =
-    "Usage: foliostamp-cli execute|delete|undo [options] FILE...\n"
+    "Usage: foliostamp-cli execute|delete|undo|check [options] FILE...\n"
     "\n"
     "  execute   add page numbers after every page break (backup in FILE.bak)\n"
     "  delete    remove the page numbers and heading annotations again\n"
     "  undo      copy FILE.bak back over FILE\n"
+    "  check     say which files execute would change; change nothing\n"
     "\n"
     "Options start from Foliostamp.ini in the current directory, if it exists.\n"
     "  --settings PATH          read options from PATH instead\n"
     "  --no-settings            ignore Foliostamp.ini\n"
     "  --toc-pages N            pages a [TOC] line stands for\n"
     "  --header TEXT            header shown before the page number\n"
-    "  --skip LIST              page numbers to skip, e.g. \"3,7\"\n"
+    "  --skip LIST              after page n, leave one number out for each n listed\n"
     "  --font-size PCT          font size in percent\n"
     "  --color black|gray|TEXT  colour of the page number\n"
     "  --position right|center  alignment of the page number\n"
@@ -26,10 +27,23 @@ const char kCliUsage[] =
     "  --first-page             number the first page too\n"
     "  --annotate-headings      add page numbers to headings for the TOC\n"
     "  --no-keep-backup, --no-first-page, --no-annotate-headings\n"
+    "  -o, --output PATH        execute or delete: write the new text to PATH\n"
+    "                           (- for standard output) and leave FILE as it\n"
+    "                           is, without a backup; FILE may be - for\n"
+    "                           standard input\n"
+    "  --continue               execute or check: number the files as one book,\n"
+    "                           in the order given, with the book's total\n"
     "  --help, --version\n"
     "\n"
-    "Exit status: 0 when every file was done, 1 when any was refused or failed,\n"
-    "2 on a usage error.\n";
+    "Examples:\n"
+    "  foliostamp-cli execute --first-page guide.md\n"
+    "  foliostamp-cli execute -o - - < guide.md > numbered.md\n"
+    "  foliostamp-cli check guide.md || echo \"numbers out of date\"\n"
+    "  foliostamp-cli execute --continue ch1.md ch2.md ch3.md\n"
+    "\n"
+    "Exit status: 0 when every file was done (check: none would change),\n"
+    "1 when any was refused or failed (check: any would change), 2 on a\n"
+    "usage error.\n";
 
 namespace {
 
@@ -38,7 +52,7 @@ namespace {
 constexpr int kMaxArguments = 4096;
 bool fileArgument[kMaxArguments];
 
-enum class Kind { Text, Color, Position, Format, Switch, Settings };
+enum class Kind { Text, Color, Position, Format, Switch, Settings, Output, Book };
 
 struct Option {
   const char* name;
@@ -63,6 +77,9 @@ const Option kOptions[] = {
   {"--annotate-headings",    Kind::Switch,   kAnnotateHeadings,  1},
   {"--no-annotate-headings", Kind::Switch,   kAnnotateHeadings,  0},
   {"--settings",             Kind::Settings, 0,                  0},
+  {"--output",               Kind::Output,   0,                  0},
+  {"-o",                     Kind::Output,   0,                  0},
+  {"--continue",             Kind::Book,     0,                  0},
 };
 // clang-format on
 
@@ -124,7 +141,11 @@ bool TakeValue(const Option& option, const char* value, bool apply, CliRequest* 
     case Kind::Settings:
       request->settingsPath = value;
       return true;
+    case Kind::Output:
+      request->outputPath = value;
+      return true;
     case Kind::Switch:
+    case Kind::Book:
       break;
   }
   return true;
@@ -134,7 +155,32 @@ CliCommand CommandNamed(const char* word) {
   if (strcmp(word, "execute") == 0) return CliCommand::Execute;
   if (strcmp(word, "delete") == 0) return CliCommand::Delete;
   if (strcmp(word, "undo") == 0) return CliCommand::Undo;
+  if (strcmp(word, "check") == 0) return CliCommand::Check;
   return CliCommand::None;
+}
+
+bool Refuse(char* error, size_t size, const char* reason) {
+  snprintf(error, size, "%s", reason);
+  return false;
+}
+
+// The options that only some commands take, and the inputs they allow.
+bool CheckCombination(const CliRequest& r, char* error, size_t errorSize) {
+  bool rewriting = r.command == CliCommand::Execute || r.command == CliCommand::Delete;
+  if (r.outputPath != nullptr) {
+    if (!rewriting) return Refuse(error, errorSize, "--output is for execute and delete");
+    if (r.fileCount != 1) return Refuse(error, errorSize, "--output takes exactly one input file");
+    if (r.book) return Refuse(error, errorSize, "--output and --continue do not go together");
+  }
+  if (r.book && r.command != CliCommand::Execute && r.command != CliCommand::Check) {
+    return Refuse(error, errorSize, "--continue is for execute and check");
+  }
+  for (int i = 1; i < r.argc && i < kMaxArguments; ++i) {
+    if (fileArgument[i] && strcmp(r.argv[i], "-") == 0 && r.outputPath == nullptr) {
+      return Refuse(error, errorSize, "standard input (-) is read only with --output");
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -148,6 +194,8 @@ CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliReq
   request->command = CliCommand::None;
   request->settingsPath = nullptr;
   request->noSettings = false;
+  request->outputPath = nullptr;
+  request->book = false;
   request->fileCount = 0;
   request->argv = argv;
   request->argc = argc;
@@ -164,7 +212,7 @@ CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliReq
       if (request->command == CliCommand::None) {
         request->command = CommandNamed(argument);
         if (request->command == CliCommand::None) {
-          snprintf(error, errorSize, "unknown command '%s' (execute, delete or undo)", argument);
+          snprintf(error, errorSize, "unknown command '%s' (execute, delete, undo or check)", argument);
           return CliParse::Usage;
         }
       } else {
@@ -190,12 +238,13 @@ CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliReq
       snprintf(error, errorSize, "unknown option '%.*s'", static_cast<int>(nameLength), argument);
       return CliParse::Usage;
     }
-    if (option->kind == Kind::Switch) {
+    if (option->kind == Kind::Switch || option->kind == Kind::Book) {
       if (equals != nullptr) {
         snprintf(error, errorSize, "%s takes no value", option->name);
         return CliParse::Usage;
       }
-      if (apply) Settings[option->index] = option->value;
+      if (option->kind == Kind::Book) request->book = true;
+      if (apply && option->kind == Kind::Switch) Settings[option->index] = option->value;
       continue;
     }
     const char* value = equals != nullptr ? equals + 1 : nullptr;
@@ -210,12 +259,12 @@ CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliReq
     if (!TakeValue(*option, value, apply, request, error, errorSize)) return CliParse::Usage;
   }
   if (request->command == CliCommand::None) {
-    snprintf(error, errorSize, "no command given (execute, delete or undo)");
+    snprintf(error, errorSize, "no command given (execute, delete, undo or check)");
     return CliParse::Usage;
   }
   if (request->fileCount == 0) {
     snprintf(error, errorSize, "no file given");
     return CliParse::Usage;
   }
-  return CliParse::Run;
+  return CheckCombination(*request, error, errorSize) ? CliParse::Run : CliParse::Usage;
 }

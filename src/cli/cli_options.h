@@ -4,7 +4,7 @@
 
 #include <stddef.h>
 
-enum class CliCommand { None, Execute, Delete, Undo };
+enum class CliCommand { None, Execute, Delete, Undo, Check };
 
 enum class CliParse { Run, Help, Version, Usage };
 
@@ -12,6 +12,8 @@ struct CliRequest {
   CliCommand command;
   const char* settingsPath;  // --settings, or null
   bool noSettings;
+  const char* outputPath;    // --output, or null
+  bool book;                 // --continue
   int fileCount;
   const char* const* argv;   // the files are the arguments marked in isFile
   int argc;

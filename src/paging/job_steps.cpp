@@ -130,21 +130,13 @@ bool SelectHead() {
 
 // The backup's name beside the Markdown file, or a refusal.
 bool DeriveBackupPath(const char* markdownPath) {
-  size_t length = strlen(markdownPath);
-  const char* dot = strrchr(markdownPath, '.');
-  if (length > kPathBufferSize - 1 ||
-      (dot != nullptr && static_cast<size_t>(dot - markdownPath) + 4 > kPathBufferSize - 1)) {
-    SetResult(kTooLong);
-    return false;
+  switch (MakeBackupPath(markdownPath, false, job.backupPath, sizeof job.backupPath)) {
+    case BackupName::Made: return true;
+    case BackupName::NoMdFile: SetResult(kNoMdFile); return false;
+    case BackupName::TooLong: break;
   }
-  if (dot == nullptr || dot[1] != 'm' || dot[2] != 'd') {
-    SetResult(kNoMdFile);
-    return false;
-  }
-  size_t stem = static_cast<size_t>(dot - markdownPath);
-  memcpy(job.backupPath, markdownPath, stem);
-  memcpy(job.backupPath + stem, ".bak", 5);
-  return true;
+  SetResult(kTooLong);
+  return false;
 }
 
 void StartJob(const JobInput& input, bool inserting, NumberingFrame frame) {

@@ -13,7 +13,7 @@
 #include "paging/skip_table.h"
 
 constexpr size_t kPieceLimit = 199999;      // the longest piece a read hands out
-constexpr size_t kPathBufferSize = 1004;    // 1003 bytes of path and the NUL
+constexpr size_t kPathBufferSize = kJobPathSize;  // 1003 bytes of path and the NUL
 constexpr size_t kResultSize = 32000;
 constexpr size_t kHeadSize = 1004;          // 1003 bytes of a number line's head and the NUL
 

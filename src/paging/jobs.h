@@ -5,6 +5,7 @@
 // the caller decides on which thread the result reaches the form.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 // What a job reads, taken once when it starts. The texts are UTF-8 and
@@ -27,6 +28,16 @@ struct JobInput {
 
 // The job's inputs as Settings and TextSlots hold them now.
 JobInput TakeJobInput();
+
+// The paths the jobs take are at most this many bytes (with the NUL).
+constexpr size_t kJobPathSize = 1004;
+
+enum class BackupName { Made, NoMdFile, TooLong };
+
+// The backup beside a document: the path cut at its last '.' (folders
+// included), then ".bak". The rewriting jobs need "md" right after that
+// '.'; Undo takes any path, and one without '.' gets ".bak" appended.
+BackupName MakeBackupPath(const char* path, bool anyExtension, char* out, size_t outSize);
 
 // How a job ended. Refused: it stopped before it changed the document.
 // Failed: it began to rewrite the document and could not finish; the

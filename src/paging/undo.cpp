@@ -11,24 +11,12 @@ namespace {
 char backupPath[kPathBufferSize];
 char resultText[kResultSize];
 
-// The backup's name: the path cut at its last '.', or the whole path when it
-// has none, followed by ".bak". False when either does not fit.
-bool MakeBackupPath(const char* markdownPath) {
-  size_t length = strlen(markdownPath);
-  const char* dot = strrchr(markdownPath, '.');
-  size_t stem = dot != nullptr ? static_cast<size_t>(dot - markdownPath) : length;
-  if (length > kPathBufferSize - 1 || stem + 4 > kPathBufferSize - 1) return false;
-  memcpy(backupPath, markdownPath, stem);
-  memcpy(backupPath + stem, ".bak", 5);
-  return true;
-}
-
 }  // namespace
 
 void UndoFromBackup(const JobInput& input, JobEnding ending, void* context) {
   const char* markdownPath = input.markdownPath;
   JobReport report = {JobOutcome::Refused, resultText, 0, 0, false};
-  if (!MakeBackupPath(markdownPath)) {
+  if (MakeBackupPath(markdownPath, true, backupPath, sizeof backupPath) != BackupName::Made) {
     snprintf(resultText, sizeof resultText, "Error: The path is too long.\r\n");
   } else if (!FileOpensForReading(backupPath)) {
     snprintf(resultText, sizeof resultText, "There is no .bak file.\n");
