@@ -1,10 +1,22 @@
-// libFuzzer target: runs Execute, then Delete on what Execute left, then
-// Undo, on a document made from arbitrary bytes, and checks what must hold
-// for every document and every choice of options: each job succeeds or
-// refuses with its documented text; its backup is its input byte for byte;
-// the page total is the one the first pass counts; and the output is the
-// input line for line, with only the lines the pass adds, drops or rebuilds
-// (see CheckLines), so a lost, doubled, moved or altered line is caught.
+// libFuzzer target: runs every job on a document made from arbitrary bytes
+// and arbitrary options, and checks two kinds of rules.
+//
+// Properties that hold whatever the line rules say:
+//   - a job that reports an error leaves the document's bytes as they were;
+//   - the writing pass ends on the page the counting pass counted;
+//   - Undo after a successful Execute gives back the original bytes;
+//   - Delete after any number of Executes leaves no more number lines and
+//     heading annotations than the original had;
+//   - Execute twice equals Execute once, for documents with one line-ending
+//     style and no stray number lines;
+//   - check says "differs" exactly when Execute would change the document;
+//     Execute to another file writes what Execute in place writes; a book of
+//     one file is numbered as Execute numbers it, and a book of several
+//     shows one total and comes apart again with Delete;
+//   - the counting pass takes the document for UTF-8 exactly when a plain
+//     reference decoder does (or it starts with a byte order mark).
+// And the line rules themselves, followed line by line (CheckLines), so a
+// lost, doubled, moved or altered line is caught too.
 // A broken rule prints what it saw and aborts, so libFuzzer keeps the input.
 //
 // Input layout: kOptionBytes bytes choose the options (see TakeOptions);
@@ -28,7 +40,7 @@ namespace {
 // ---------------------------------------------------------------------------
 // Fixed storage.
 
-constexpr size_t kOptionBytes = 8;
+constexpr size_t kOptionBytes = 11;
 constexpr size_t kMaxDocument = 256 * 1024;
 constexpr size_t kPieceLimit = 199999;          // the longest piece the jobs read at once
 constexpr size_t kMaxStretch = 4 * kPieceLimit;  // longest line a stretch makes
@@ -46,13 +58,18 @@ const char kNumberDivHead[] = "<div style=\"text-align:";
 const char kNumberDivTail[] = "</span></div>";
 const char kHeadingAnnotation[] = " <span style=\"color: transparent;\">";
 const char kTooLongText[] = "Error: Header, colour or font size text is too long.\r\n";
+const char kLineBreakText[] = "Error: Header, colour or font size text has a line break.\r\n";
 
 char workDir[256];
 char markdownPath[300];
 char backupPath[300];
+char outputPath[300];
+char chapterPaths[3][300];
+char chapterBackups[3][300];
 
 char document[kDocumentCapacity];
 char insertOutput[kTextCapacity];
+char secondOutput[kTextCapacity];
 char removeOutput[kTextCapacity];
 char scratch[kTextCapacity];
 char resultText[32000];
@@ -67,6 +84,7 @@ struct Text {
 
 uint32_t documentStarts[kDocumentCapacity + 2];
 uint32_t insertStarts[kMaxLines];
+uint32_t secondStarts[kMaxLines];
 uint32_t removeStarts[kMaxLines];
 
 // ---------------------------------------------------------------------------
@@ -137,6 +155,8 @@ struct Options {
   bool stretch;
   uint8_t stretchLine;
   uint8_t stretchShape;
+  int executes;         // Executes in a row before Delete
+  uint8_t splits[2];    // where a book of the document is cut into files
 };
 
 Options options;
@@ -207,6 +227,9 @@ void TakeOptions(const uint8_t** data, size_t* size) {
   o.stretch = (b[2] & 0xF0) == 0xF0;
   o.stretchLine = b[6];
   o.stretchShape = b[7];
+  o.executes = 1 + b[8] % 3;
+  o.splits[0] = b[9];
+  o.splits[1] = b[10];
 
   TakeText(b[4], kColorChoices, sizeof kColorChoices / sizeof kColorChoices[0], data, size, o.color,
            sizeof o.color);
@@ -327,6 +350,11 @@ bool FileExists(const char* path) { return access(path, F_OK) == 0; }
 void RemoveWorkDir() {
   unlink(markdownPath);
   unlink(backupPath);
+  unlink(outputPath);
+  for (int k = 0; k < 3; ++k) {
+    unlink(chapterPaths[k]);
+    unlink(chapterBackups[k]);
+  }
   rmdir(workDir);
 }
 
@@ -339,6 +367,11 @@ void MakeWorkDir() {
   }
   snprintf(markdownPath, sizeof markdownPath, "%s/doc.md", workDir);
   snprintf(backupPath, sizeof backupPath, "%s/doc.bak", workDir);
+  snprintf(outputPath, sizeof outputPath, "%s/out.md", workDir);
+  for (int k = 0; k < 3; ++k) {
+    snprintf(chapterPaths[k], sizeof chapterPaths[k], "%s/ch%d.md", workDir, k + 1);
+    snprintf(chapterBackups[k], sizeof chapterBackups[k], "%s/ch%d.bak", workDir, k + 1);
+  }
   atexit(RemoveWorkDir);
 }
 
@@ -350,15 +383,17 @@ void TakeResult(void*, const JobReport& report) {
   lastReport.text = resultText;
 }
 
-// The only files a job may leave in the folder are the two it works on.
+// The only files a job may leave in the folder are those it works on.
 void CheckNoStrayFiles() {
+  static const char* const kAllowed[] = {".", "..", "doc.md", "doc.bak", "out.md", "ch1.md",
+                                         "ch2.md", "ch3.md", "ch1.bak", "ch2.bak", "ch3.bak"};
   DIR* dir = opendir(workDir);
   if (dir == nullptr) return;
   struct dirent* entry;
   while ((entry = readdir(dir)) != nullptr) {
-    const char* name = entry->d_name;
-    if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0 && strcmp(name, "doc.md") != 0 &&
-        strcmp(name, "doc.bak") != 0) {
+    bool allowed = false;
+    for (const char* name : kAllowed) allowed = allowed || strcmp(entry->d_name, name) == 0;
+    if (!allowed) {
       closedir(dir);
       Violation("a job left a stray file in the folder");
     }
@@ -452,20 +487,31 @@ int32_t Saturate(int64_t value) {
   return static_cast<int32_t>(value);
 }
 
-// Pages counted the way the first pass counts them.
-int32_t ExpectedTotal(const Text& text) {
-  int32_t total = 1;
+int32_t CountPageBreak(int32_t page) {
+  if (page < 10000) page = Saturate(int64_t{page} + options.skipCounts[page]);
+  return Saturate(int64_t{page} + 1);
+}
+
+// The first piece of a line, as the jobs' line tests see it.
+Line FirstPiece(const Line& line) {
+  Line piece = {line.data, line.length < kPieceLimit ? line.length : kPieceLimit};
+  return piece;
+}
+
+// Pages counted as both passes count them, from `page` on.
+int32_t CountFrom(const Text& text, int32_t page) {
   for (size_t k = 0; k < text.count; ++k) {
     Line line = LineAt(text, k);
     if (IsPageBreak(line)) {
-      total = Saturate(int64_t{total} + 1);
-      if (total < 10000) total = Saturate(int64_t{total} + options.skipCounts[total]);
+      page = CountPageBreak(page);
     } else if (IsToc(line)) {
-      total = Saturate(int64_t{total} + options.tocPages - 1);
+      page = Saturate(int64_t{page} + options.tocPages - 1);
     }
   }
-  return total;
+  return page;
 }
+
+int32_t ExpectedTotal(const Text& text) { return CountFrom(text, 1); }
 
 // Reads a page number as "%d" writes one that is at least 1.
 bool ParsePage(const char** at, const char* end, int32_t* page) {
@@ -573,13 +619,17 @@ void ExpectNumberLine(Walk& w, int32_t page) {
   for (const char* p = start; p < at; ++p) w.j += *p == '\n';
 }
 
-// A heading line rebuilt: its text kept up to its first old annotation (or
-// up to its CR and LF bytes), then the new annotation when asked, then the
-// job's line ending. Delete leaves a heading without annotation as it is.
+// A heading line: its first annotation, wherever it stands, and everything
+// after it go, and so does its line end; when adding, a new annotation
+// follows if the line still fits in one piece with it. A heading without
+// annotation is left as it is by Delete, and by Execute when the line is
+// longer than a piece; Execute rebuilds a shorter one with the job's line
+// ending.
 void ExpectHeading(Walk& w, size_t space, int32_t page) {
   Line from = LineAt(*w.in, w.i);
   long annotation = FindAnnotation(from, space);
-  if (!w.inserting && annotation < 0) {
+  bool rebuild = annotation >= 0 || (w.inserting && FitsOnePiece(from));
+  if (!rebuild) {
     ExpectSame(w);
     return;
   }
@@ -590,27 +640,22 @@ void ExpectHeading(Walk& w, size_t space, int32_t page) {
   const char* at = to.data + keep;
   const char* end = to.data + to.length;
   if (w.inserting && options.input.annotateHeadings != 0) {
-    int32_t shown = 0;
-    if (!Expect(&at, end, kHeadingAnnotation) || !Expect(&at, end, " ...") || !ParsePage(&at, end, &shown) ||
-        !Expect(&at, end, "</span>")) {
-      WalkViolation(w, "heading annotation missing or malformed");
+    char number[40];
+    size_t numberLength = static_cast<size_t>(snprintf(number, sizeof number, " ...%d</span>", page));
+    bool fits = keep + strlen(kHeadingAnnotation) + numberLength + strlen(w.eol) <= kPieceLimit;
+    if (fits && (!Expect(&at, end, kHeadingAnnotation) || !Expect(&at, end, number))) {
+      WalkViolation(w, "heading annotation missing, malformed or with the wrong page");
     }
-    if (shown != page) WalkViolation(w, "heading annotation shows the wrong page");
   }
   if (!Expect(&at, end, w.eol) || at != end) WalkViolation(w, "heading line ends wrongly");
   ++w.i;
   ++w.j;
 }
 
-int32_t CountPageBreak(int32_t page) {
-  if (page < 10000) page = Saturate(int64_t{page} + options.skipCounts[page]);
-  return Saturate(int64_t{page} + 1);
-}
-
-// A page break the pass examines, and what it writes after it: the blank
-// line (copied or added), the page-number line (Execute only), and the
-// following line copied unchanged, or dropped when it is an old page-number
-// line.
+// A page break and what the pass writes after it: the blank line (copied
+// or added), the page-number line (Execute only), and then the next line
+// dropped when it is an old page-number line; whatever comes next is
+// examined like any other line.
 void WalkPageBreak(Walk& w, int32_t page) {
   const Text& in = *w.in;
   ExpectSame(w);
@@ -629,14 +674,13 @@ void WalkPageBreak(Walk& w, int32_t page) {
     ExpectAddedBlank(w);
   }
   if (w.inserting) ExpectNumberLine(w, page);
-  if (IsOldNumberLine(LineAt(in, w.i))) {
-    ++w.i;
-  } else {
-    ExpectSame(w);
-  }
+  if (IsOldNumberLine(LineAt(in, w.i))) ++w.i;
 }
 
-void CheckLines(const Text& in, const Text& out, bool inserting, int32_t total) {
+// Follows a document from `firstPage` on, with a number line at its top
+// when numberTop; returns the page the pass ends on.
+int32_t CheckLines(const Text& in, const Text& out, bool inserting, int32_t total, int32_t firstPage,
+                   bool numberTop) {
   Walk w;
   w.in = &in;
   w.out = &out;
@@ -647,35 +691,28 @@ void CheckLines(const Text& in, const Text& out, bool inserting, int32_t total) 
   w.j = 0;
   ComposeHead(w);
 
-  int32_t page = 1;
+  int32_t page = firstPage;
   if (in.count > 0) {
-    if (inserting && options.input.numberFirstPage != 0) {
-      ExpectNumberLine(w, 1);
-      if (IsOldNumberLine(LineAt(in, 0))) {
-        ++w.i;
-      } else {
-        ExpectSame(w);
-      }
-    } else if (IsOldNumberLine(LineAt(in, 0))) {
-      ++w.i;
-    }
+    if (inserting && numberTop) ExpectNumberLine(w, page);
+    if (IsOldNumberLine(LineAt(in, 0))) ++w.i;
   }
   while (w.i < in.count) {
     Line line = LineAt(in, w.i);
-    long space = HeadingSpace(line);
+    long space = HeadingSpace(FirstPiece(line));
     if (IsPageBreak(line)) {
       page = CountPageBreak(page);
       WalkPageBreak(w, page);
-    } else if (inserting && IsToc(line)) {
+    } else if (IsToc(line)) {
       ExpectSame(w);
       page = Saturate(int64_t{page} + options.tocPages - 1);
-    } else if (space >= 0 && FitsOnePiece(line)) {
+    } else if (space >= 0) {
       ExpectHeading(w, static_cast<size_t>(space), page);
     } else {
       ExpectSame(w);
     }
   }
   if (w.j != out.count) WalkViolation(w, "output lines the job should not have written");
+  return page;
 }
 
 // ---------------------------------------------------------------------------
@@ -739,19 +776,197 @@ size_t Stretch(size_t size) {
   return size + fill;
 }
 
-// A rewriting job that did its work: the total it reported, its backup, and
-// its output line by line. The output is left in outBytes; returns its size.
+// The bytes of a file, or a violation when it is gone.
+size_t ReadWhole(const char* path, char* buffer, const char* what) {
+  size_t size = 0;
+  if (!ReadFile(path, buffer, &size)) Violation(what);
+  return size;
+}
+
+bool SameBytes(const char* a, size_t aSize, const char* b, size_t bSize) {
+  return aSize == bSize && memcmp(a, b, aSize) == 0;
+}
+
+// A rewriting job that did its work: the total it reported, the last page
+// its writing pass reached, its backup, and its output line by line. The
+// output is left in outBytes; returns its size.
 size_t CheckRewrite(const Text& in, const char* inBytes, size_t inSize, bool inserting, char* outBytes,
                     uint32_t* outStarts) {
   int32_t total = ExpectedTotal(in);
   CheckTotal(total);
+  if (lastReport.lastPage != lastReport.pageTotal) {
+    Violation("the writing pass did not end on the page the counting pass counted");
+  }
   CheckBackupEquals(inBytes, inSize);
-  size_t outputSize = 0;
-  if (!ReadFile(markdownPath, outBytes, &outputSize)) Violation("the document is gone");
+  size_t outputSize = ReadWhole(markdownPath, outBytes, "the document is gone");
   Text output;
   SplitLines(&output, outBytes, outputSize, outStarts);
-  CheckLines(in, output, inserting, total);
+  CheckLines(in, output, inserting, total, 1, inserting && options.input.numberFirstPage != 0);
   return outputSize;
+}
+
+// ---------------------------------------------------------------------------
+// Properties.
+
+// A plain decoder: every character read whole and judged by its value.
+bool ReferenceIsUtf8(const char* data, size_t size) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+  size_t k = 0;
+  while (k < size) {
+    unsigned c = p[k];
+    size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (length == 0 || k + length > size) return false;
+    uint32_t value = length == 1 ? c : c & (0x7F >> length);
+    for (size_t m = 1; m < length; ++m) {
+      if ((p[k + m] & 0xC0) != 0x80) return false;
+      value = (value << 6) | (p[k + m] & 0x3F);
+    }
+    static const uint32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kLeast[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+    k += length;
+  }
+  return true;
+}
+
+bool ExpectedUtf8(const char* data, size_t size) {
+  return (size >= 3 && memcmp(data, "\xEF\xBB\xBF", 3) == 0) || ReferenceIsUtf8(data, size);
+}
+
+bool HasLineBreak(const char* text) { return strpbrk(text, "\r\n") != nullptr; }
+
+// The texts a number line shows may not hold a line break.
+bool TextsHaveLineBreak() {
+  bool custom = options.input.colorChoice != 0 && options.input.colorChoice != 1;
+  return HasLineBreak(options.header) || HasLineBreak(options.font) || (custom && HasLineBreak(options.color));
+}
+
+bool ShapedLikeNumberLine(const Line& line) {
+  if (!Begins(line, kNumberDivHead)) return false;
+  size_t end = TextEnd(line);
+  size_t tail = strlen(kNumberDivTail);
+  return end >= tail && memcmp(line.data + end - tail, kNumberDivTail, tail) == 0;
+}
+
+// Number lines, and annotations in heading lines, of any length.
+size_t CountOurs(const Text& text) {
+  size_t count = 0;
+  for (size_t k = 0; k < text.count; ++k) {
+    Line line = LineAt(text, k);
+    if (ShapedLikeNumberLine(line)) ++count;
+    long space = HeadingSpace(FirstPiece(line));
+    if (space < 0) continue;
+    for (long at = FindAnnotation(line, static_cast<size_t>(space)); at >= 0;
+         at = FindAnnotation(line, static_cast<size_t>(at) + 1)) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// Documents on which a second Execute must change nothing: one line-ending
+// style throughout, and number lines only where the jobs put them (the
+// first line, or right after a page break or its blank line).
+bool ExpectedToSettle(const Text& text) {
+  bool sawCrLf = false;
+  bool sawLf = false;
+  for (size_t k = 0; k < text.count; ++k) {
+    Line line = LineAt(text, k);
+    if (line.data[line.length - 1] == '\n') {
+      bool cr = line.length >= 2 && line.data[line.length - 2] == '\r';
+      sawCrLf = sawCrLf || cr;
+      sawLf = sawLf || !cr;
+    }
+    if (k == 0 || !ShapedLikeNumberLine(line)) continue;
+    bool afterBreak = IsPageBreak(LineAt(text, k - 1)) ||
+                      (k >= 2 && IsBlank(LineAt(text, k - 1)) && IsPageBreak(LineAt(text, k - 2)));
+    if (!afterBreak) return false;
+  }
+  return !(sawCrLf && sawLf);
+}
+
+// What a refused or failed job must leave: the document as it was.
+void CheckUntouched(const char* data, size_t size) {
+  if (lastReport.outcome == JobOutcome::Done) return;
+  CheckMarkdownEquals(data, size, "a job that reported an error changed the document");
+}
+
+// Cuts the document into up to three files at line boundaries; offsets
+// gets where each starts, and offsets[count] the document's size.
+int SplitIntoChapters(const Text& in, size_t* offsets) {
+  int count = 1;
+  offsets[0] = 0;
+  for (int k = 0; k < 2 && in.count > 1; ++k) {
+    size_t cut = in.starts[1 + options.splits[k] % (in.count - 1)];
+    if (cut > offsets[count - 1]) offsets[count++] = cut;
+  }
+  offsets[count] = in.size;
+  for (int k = 0; k < count; ++k) WriteFile(chapterPaths[k], in.data + offsets[k], offsets[k + 1] - offsets[k]);
+  return count;
+}
+
+int bookReports;
+JobReport bookReport[3];
+
+void TakeBookReport(void*, const JobReport& report) {
+  if (bookReports < 3) bookReport[bookReports] = report;
+  ++bookReports;
+}
+
+// A book of one file is numbered as Execute numbers it. A book of several
+// is numbered as the document with a page break at each cut: it shows one
+// total, ends on it, and comes apart again with Delete.
+void CheckBooks(const Text& in, const char* expected, size_t expectedSize) {
+  const char* paths[3] = {chapterPaths[0], chapterPaths[1], chapterPaths[2]};
+  for (int k = 0; k < 3; ++k) {
+    unlink(chapterPaths[k]);
+    unlink(chapterBackups[k]);
+  }
+  currentJob = "Book of one file";
+  WriteFile(chapterPaths[0], in.data, in.size);
+  bookReports = 0;
+  NumberBook(options.input, paths, 1, false, TakeBookReport, nullptr);
+  if (bookReports != 1 || bookReport[0].outcome != JobOutcome::Done) Violation("a book of one file failed");
+  size_t size = ReadWhole(chapterPaths[0], scratch, "the book's file is gone");
+  if (!SameBytes(scratch, size, expected, expectedSize)) Violation("a book of one file differs from execute");
+
+  currentJob = "Book of several files";
+  unlink(chapterBackups[0]);
+  size_t offsets[4];
+  int count = SplitIntoChapters(in, offsets);
+  if (count < 2) return;
+  bookReports = 0;
+  NumberBook(options.input, paths, count, false, TakeBookReport, nullptr);
+  if (bookReports != count) Violation("a book did not report every file");
+  int32_t total = bookReport[0].pageTotal;
+  int32_t page = 1;
+  for (int k = 0; k < count; ++k) {
+    if (bookReport[k].outcome != JobOutcome::Done) Violation("a book's file failed");
+    if (bookReport[k].pageTotal != total) Violation("the files of a book show different totals");
+    if (k > 0) page = CountPageBreak(page);
+    Text chapter;
+    SplitLines(&chapter, in.data + offsets[k], offsets[k + 1] - offsets[k], removeStarts);
+    size_t outSize = ReadWhole(chapterPaths[k], secondOutput, "a book's file is gone");
+    Text out;
+    SplitLines(&out, secondOutput, outSize, secondStarts);
+    page = CheckLines(chapter, out, true, total, page, k > 0 || options.input.numberFirstPage != 0);
+    if (bookReport[k].lastPage != page) Violation("a book's file ended on another page than counted");
+  }
+  if (page != total) Violation("a book does not end on its total");
+
+  currentJob = "Delete after a book";
+  JobInput input = options.input;
+  input.keepExistingBackup = 0;
+  for (int k = 0; k < count; ++k) {
+    input.markdownPath = chapterPaths[k];
+    RemovePageNumbers(input, TakeResult, nullptr);
+    if (lastReport.outcome != JobOutcome::Done) Violation("delete after a book failed");
+    Text chapter;
+    SplitLines(&chapter, in.data + offsets[k], offsets[k + 1] - offsets[k], removeStarts);
+    size_t outSize = ReadWhole(chapterPaths[k], secondOutput, "a book's file is gone");
+    Text out;
+    SplitLines(&out, secondOutput, outSize, secondStarts);
+    if (CountOurs(out) > CountOurs(chapter)) Violation("delete after a book left number lines behind");
+  }
 }
 
 }  // namespace
@@ -770,25 +985,73 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (options.stretch) documentSize = Stretch(documentSize);
 
   unlink(backupPath);
+  unlink(outputPath);
   WriteFile(markdownPath, document, documentSize);
   resultText[0] = '\0';
 
   Text input;
   SplitLines(&input, document, documentSize, documentStarts);
+  bool refused = TextsHaveLineBreak() || HeadLength(options) > kHeadLimit;
+
+  // Execute into another file first: the source stays as it is.
+  currentJob = "Execute to another file";
+  RewriteToOutput(RewriteKind::Insert, options.input, outputPath, TakeResult, nullptr);
+  CheckMarkdownEquals(document, documentSize, "execute to another file changed the source");
+  if (FileExists(backupPath)) Violation("execute to another file made a backup");
+  if ((lastReport.outcome == JobOutcome::Done) == refused) Violation("execute to another file went wrong");
 
   // Execute.
   currentJob = "Execute";
   InsertPageNumbers(options.input, TakeResult, nullptr);
   CheckNoStrayFiles();
+  CheckUntouched(document, documentSize);
   const char* removeInput = document;
   size_t removeInputSize = documentSize;
-  if (HeadLength(options) > kHeadLimit) {
-    if (strcmp(resultText, kTooLongText) != 0) Violation("a head text too long was not refused");
+  if (refused) {
+    const char* expected = TextsHaveLineBreak() ? kLineBreakText : kTooLongText;
+    if (strcmp(resultText, expected) != 0) Violation("a text that cannot be written was not refused");
+    if (lastReport.outcome != JobOutcome::Refused) Violation("a refusal without the outcome Refused");
     if (FileExists(backupPath)) Violation("a refused job made a backup");
-    CheckMarkdownEquals(document, documentSize, "a refused job changed the document");
+    if (FileExists(outputPath)) Violation("a refused job wrote another file");
   } else {
     removeInputSize = CheckRewrite(input, document, documentSize, true, insertOutput, insertStarts);
     removeInput = insertOutput;
+    if (lastReport.utf8 != ExpectedUtf8(document, documentSize)) {
+      Violation("the counting pass judged the document's encoding wrongly");
+    }
+    size_t copySize = ReadWhole(outputPath, scratch, "execute to another file wrote nothing");
+    if (!SameBytes(scratch, copySize, insertOutput, removeInputSize)) {
+      Violation("execute to another file differs from execute in place");
+    }
+    CheckBooks(input, insertOutput, removeInputSize);
+
+    // Undo gives back the original bytes; then the numbered text again.
+    currentJob = "Undo after Execute";
+    UndoFromBackup(options.input, TakeResult, nullptr);
+    CheckMarkdownEquals(document, documentSize, "undo after execute did not give back the original");
+    WriteFile(markdownPath, insertOutput, removeInputSize);
+
+    currentJob = "Check";
+    CheckPageNumbers(options.input, TakeResult, nullptr);
+    if (lastReport.outcome != JobOutcome::Done) Violation("check failed");
+    bool differs = lastReport.differs;
+    CheckMarkdownEquals(insertOutput, removeInputSize, "check changed the document");
+
+    for (int run = 1; run < options.executes; ++run) {
+      currentJob = "Execute again";
+      unlink(backupPath);
+      Text in;
+      char* into = removeInput == insertOutput ? secondOutput : insertOutput;
+      uint32_t* starts = removeInput == insertOutput ? secondStarts : insertStarts;
+      SplitLines(&in, removeInput, removeInputSize, removeStarts);
+      InsertPageNumbers(options.input, TakeResult, nullptr);
+      size_t againSize = CheckRewrite(in, removeInput, removeInputSize, true, into, starts);
+      bool changed = !SameBytes(into, againSize, removeInput, removeInputSize);
+      if (run == 1 && changed != differs) Violation("check and execute disagree");
+      if (run == 1 && changed && ExpectedToSettle(input)) Violation("a second execute changed the document");
+      removeInput = into;
+      removeInputSize = againSize;
+    }
   }
 
   // Delete, on what Execute left.
@@ -798,14 +1061,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (hadBackup && !ReadFile(backupPath, removeOutput, &oldBackupSize)) Violation("the backup vanished");
   RemovePageNumbers(options.input, TakeResult, nullptr);
   CheckNoStrayFiles();
+  CheckUntouched(removeInput, removeInputSize);
   if (options.input.keepExistingBackup != 0 && hadBackup) {
     if (strcmp(resultText, "There is .bak file.") != 0) Violation("an existing backup was not kept");
-    CheckMarkdownEquals(removeInput, removeInputSize, "a refused job changed the document");
     CheckBackupEquals(removeOutput, oldBackupSize);
   } else {
     Text in;
-    SplitLines(&in, removeInput, removeInputSize, insertStarts);
-    CheckRewrite(in, removeInput, removeInputSize, false, removeOutput, removeStarts);
+    char* into = removeInput == insertOutput ? secondOutput : insertOutput;
+    uint32_t* starts = removeInput == insertOutput ? secondStarts : insertStarts;
+    SplitLines(&in, removeInput, removeInputSize, removeStarts);
+    size_t removedSize = CheckRewrite(in, removeInput, removeInputSize, false, into, starts);
+    Text removed;
+    SplitLines(&removed, into, removedSize, starts);
+    if (CountOurs(removed) > CountOurs(input)) {
+      Violation("delete left more number lines or annotations than the original had");
+    }
   }
 
   // Undo puts the backup back.

@@ -56,7 +56,7 @@ void SetResult(const char* format, const char* first = nullptr, const char* seco
 }
 
 JobReport Report(JobOutcome outcome) {
-  JobReport report = {outcome, resultText, job.pageTotal, job.lastPage, false};
+  JobReport report = {outcome, resultText, job.pageTotal, job.lastPage, job.utf8, false};
   return report;
 }
 
@@ -150,6 +150,7 @@ void StartJob(const JobInput& input, bool inserting, NumberingFrame frame) {
   job.pageTotal = 0;
   job.countedEnd = 0;
   job.lastPage = 0;
+  job.utf8 = false;
   job.source = nullptr;
   job.spool = nullptr;
   resultText[0] = '\0';

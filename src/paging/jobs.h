@@ -48,13 +48,16 @@ enum class JobOutcome { Done, Refused, Failed };
 // shows ("Total 3 pages.", "Done undo.", or an error text); it stays valid
 // until the next job starts. The page figures are those of a rewriting job
 // that got as far as counting (0 otherwise): the total the number lines
-// show and the number of the last page the writing pass reached. differs
-// is set by a check when Execute would change the document.
+// show and the number of the last page the writing pass reached; utf8
+// tells whether the counting pass took the document for UTF-8 (so the
+// number line's texts went in as UTF-8). differs is set by a check when
+// Execute would change the document.
 struct JobReport {
   JobOutcome outcome;
   const char* text;
   int32_t pageTotal;
   int32_t lastPage;
+  bool utf8;
   bool differs;
 };
 

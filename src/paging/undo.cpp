@@ -15,7 +15,7 @@ char resultText[kResultSize];
 
 void UndoFromBackup(const JobInput& input, JobEnding ending, void* context) {
   const char* markdownPath = input.markdownPath;
-  JobReport report = {JobOutcome::Refused, resultText, 0, 0, false};
+  JobReport report = {JobOutcome::Refused, resultText, 0, 0, false, false};
   if (MakeBackupPath(markdownPath, true, backupPath, sizeof backupPath) != BackupName::Made) {
     snprintf(resultText, sizeof resultText, "Error: The path is too long.\r\n");
   } else if (!FileOpensForReading(backupPath)) {

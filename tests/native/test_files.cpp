@@ -62,7 +62,7 @@ namespace {
 void KeepResult(void* context, const JobReport& report) {
   JobResult* result = static_cast<JobResult*>(context);
   EXPECT_EQ(result->text, "<not ended>") << "a job ended twice";
-  *result = {report.text, report.outcome, report.pageTotal, report.lastPage, report.differs};
+  *result = {report.text, report.outcome, report.pageTotal, report.lastPage, report.utf8, report.differs};
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ JobResult RunJobFull(Job job, const JobSettings& s) {
   input.keepExistingBackup = s.keepExistingBackup;
   input.numberFirstPage = s.numberFirstPage;
   input.annotateHeadings = s.annotateHeadings;
-  JobResult result = {"<not ended>", JobOutcome::Failed, 0, 0, false};
+  JobResult result = {"<not ended>", JobOutcome::Failed, 0, 0, false, false};
   switch (job) {
     case Job::Insert: InsertPageNumbers(input, KeepResult, &result); break;
     case Job::Remove: RemovePageNumbers(input, KeepResult, &result); break;

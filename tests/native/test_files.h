@@ -44,6 +44,7 @@ struct JobResult {
   JobOutcome outcome;
   int32_t pageTotal;
   int32_t lastPage;
+  bool utf8;
   bool differs;
 };
 
