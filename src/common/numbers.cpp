@@ -39,3 +39,18 @@ int32_t SaturatingAdd(int32_t a, int64_t b) {
   if (sum < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(sum);
 }
+
+size_t FormatDecimal(int32_t value, char* out) {
+  char digits[10];
+  size_t count = 0;
+  // Through 64 bits, so the lowest value has a positive counterpart.
+  int64_t rest = value < 0 ? -int64_t{value} : int64_t{value};
+  do {
+    digits[count++] = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest != 0);
+  size_t length = 0;
+  if (value < 0) out[length++] = '-';
+  while (count > 0) out[length++] = digits[--count];
+  return length;
+}

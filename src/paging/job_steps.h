@@ -48,6 +48,8 @@ struct JobState {
   int32_t lastPage;        // the last page the rewriting pass reached
   EolStyle eolStyle;
   bool utf8;               // the document is UTF-8
+  bool totalFromDocument;  // a check reading the document once: see TotalForNumberLine
+  bool totalTaken;
   FILE* source;            // what the passes read
   FILE* spool;             // when reading standard input: where it is kept for the second pass
   LineReader reader;
@@ -75,6 +77,12 @@ int32_t PageAfterBreak(const JobState& job, int32_t page);
 // is UTF-8. With job.spool set, every byte read is also kept there. False
 // when a read fails.
 bool CountPages(JobState& job);
+
+// The total a number line shows: job.pageTotal; or, while a check reads
+// the document only once, the total that the document's own number line
+// at that place shows, taken at the first number line and checked against
+// the count at the end.
+int32_t TotalForNumberLine(JobState& job);
 
 enum class PassOutcome { Done, Failed };
 

@@ -13,6 +13,7 @@ void Refill(LineReader* r) {
   }
   while (r->end < r->capacity && !r->atEof) {
     size_t got = fread(r->buffer + r->end, 1, r->capacity - r->end, r->file);
+    if (r->scan != nullptr && r->scan->valid) ScanUtf8(r->scan, r->buffer + r->end, got);
     r->end += got;
     if (got == 0) {
       if (ferror(r->file)) r->failed = true;
@@ -46,6 +47,7 @@ void StartReading(LineReader* reader, FILE* file, char* buffer, size_t capacity,
   reader->atEof = false;
   reader->failed = false;
   reader->midLine = false;
+  reader->scan = nullptr;
 }
 
 ReadStatus ReadPiece(LineReader* r, LinePiece* piece) {

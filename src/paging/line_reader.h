@@ -11,6 +11,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "common/utf8.h"
+
 struct LinePiece {
   const char* data;  // valid until the next read
   size_t length;
@@ -35,6 +37,7 @@ struct LineReader {
   bool atEof;
   bool failed;
   bool midLine;  // the last piece did not end its line
+  Utf8Scan* scan;  // when set, sees every byte read, in whole blocks
 };
 
 // Starts reading file with the given buffer; pieceLimit must be less than

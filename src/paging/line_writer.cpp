@@ -52,11 +52,7 @@ void WriteText(LineWriter* w, const char* text) {
   WriteBytes(w, text, strlen(text));
 }
 
-void WritePiece(LineWriter* w, const LinePiece& piece) {
-  if (w->sink.copy == nullptr) {
-    WriteBytes(w, piece.data, piece.length);
-    return;
-  }
+void WritePieceToSink(LineWriter* w, const LinePiece& piece) {
   if (w->failed || piece.length == 0) return;
   Flush(w);
   uint64_t at = w->written;

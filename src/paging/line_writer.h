@@ -41,7 +41,14 @@ ByteSink FileSink(FILE* file);
 void WriteBytes(LineWriter* writer, const char* data, size_t length);
 void WriteText(LineWriter* writer, const char* text);
 // Appends a piece of the source unchanged.
-void WritePiece(LineWriter* writer, const LinePiece& piece);
+void WritePieceToSink(LineWriter* writer, const LinePiece& piece);
+inline void WritePiece(LineWriter* writer, const LinePiece& piece) {
+  if (writer->sink.copy == nullptr) {
+    WriteBytes(writer, piece.data, piece.length);
+  } else {
+    WritePieceToSink(writer, piece);
+  }
+}
 
 // Hands on what is buffered. Returns false when any write failed.
 bool FlushWriting(LineWriter* writer);

@@ -31,13 +31,28 @@ void TakeFirstLine(JobState& job, FirstLineEnd& end, const LinePiece& piece) {
   }
 }
 
+// Appends text to out at *length.
+void Append(char* out, size_t* length, const char* text, size_t textLength) {
+  memcpy(out + *length, text, textLength);
+  *length += textLength;
+}
+
+// " %d / %d" or " ( %d / %d )", then the tail and the line end.
 void WriteNumberLine(JobState& job, int32_t page) {
+  bool slash = job.input.formatChoice == 0;
+  int32_t total = TotalForNumberLine(job);
   char numbers[80];
-  const char* format = job.input.formatChoice == 0 ? " %d / %d%s" : " ( %d / %d )%s";
-  int length = snprintf(numbers, sizeof numbers, format, page, job.pageTotal, kNumberDivTail);
+  size_t length = 0;
+  Append(numbers, &length, slash ? " " : " ( ", slash ? 1 : 3);
+  length += FormatDecimal(page, numbers + length);
+  Append(numbers, &length, " / ", 3);
+  length += FormatDecimal(total, numbers + length);
+  if (!slash) Append(numbers, &length, " )", 2);
+  Append(numbers, &length, kNumberDivTail, sizeof kNumberDivTail - 1);
+  const char* ending = LineEnding(job);
+  Append(numbers, &length, ending, strlen(ending));
   WriteBytes(&job.writer, job.head->text, job.head->length);
-  WriteBytes(&job.writer, numbers, static_cast<size_t>(length));
-  WriteText(&job.writer, LineEnding(job));
+  WriteBytes(&job.writer, numbers, length);
 }
 
 // Writes a line that starts with `first`, and every later piece of it,
@@ -56,38 +71,80 @@ bool CopyLine(JobState& job, const LinePiece& first) {
   return true;
 }
 
-// A heading loses its old annotation, wherever on the line it stands, and
-// the line then ends with the job's line ending. When adding, a heading
-// gets a new annotation if the line still fits in one piece with it, and a
-// heading without annotation has its own ending replaced as well, unless
-// it is longer than a piece and stays as it is. False when a read fails.
-bool RewriteHeading(JobState& job, const LinePiece& line, size_t space, int32_t page) {
+// Offset of the first heading annotation at or after `from`, or -1.
+ptrdiff_t FindAnnotation(const LinePiece& line, size_t from) {
+  const size_t length = sizeof kHeadingAnnotation - 1;
+  for (size_t i = from; i + length <= line.length; ++i) {
+    const void* hit = memchr(line.data + i, kHeadingAnnotation[0], line.length - length + 1 - i);
+    if (hit == nullptr) return -1;
+    i = static_cast<size_t>(static_cast<const char*>(hit) - line.data);
+    if (memcmp(line.data + i, kHeadingAnnotation, length) == 0) return static_cast<ptrdiff_t>(i);
+  }
+  return -1;
+}
+
+size_t LengthWithoutEnd(const LinePiece& line) {
+  size_t length = line.length;
+  while (length > 0 && (line.data[length - 1] == '\r' || line.data[length - 1] == '\n')) --length;
+  return length;
+}
+
+// Writes a heading whose first piece is not the whole line, with its first
+// annotation cut out wherever it stands. Answers whether the line is to be
+// rebuilt (its own ending was held back) and, in *kept, the bytes written.
+// False in *read when a read fails.
+bool CutLongHeading(JobState& job, const LinePiece& line, size_t space, uint64_t* kept, bool* read) {
   WriteBytes(&job.writer, line.data, space);
   HeadingCut cut;
   StartHeadingCut(&cut);
   FeedHeadingCut(&cut, &job.writer, line.data + space, line.length - space);
-  bool ends = line.endsLine;
+  bool ends = false;
+  *read = true;
   while (!ends) {
     LinePiece piece;
     ReadStatus status = ReadPiece(&job.reader, &piece);
-    if (status == ReadStatus::Error) return false;
-    if (status == ReadStatus::End) break;
+    if (status == ReadStatus::Error) *read = false;
+    if (status != ReadStatus::Piece) break;
     FeedHeadingCut(&cut, &job.writer, piece.data, piece.length);
     ends = piece.endsLine;
   }
-  bool rebuild = cut.cut || (job.inserting && line.endsLine);
-  FinishHeadingCut(&cut, &job.writer, !rebuild);
-  if (!rebuild) return true;
+  // A long heading without annotation keeps its own ending; it could not
+  // take a new annotation anyway.
+  FinishHeadingCut(&cut, &job.writer, !cut.cut);
+  *kept = space + cut.kept;
+  return cut.cut;
+}
+
+// A heading loses its old annotation, wherever on the line it stands, and
+// the line then ends with the job's line ending. When adding, a heading
+// gets a new annotation if the line still fits in one piece with it, and
+// one of one piece without annotation has its own ending replaced as well.
+// False when a read fails.
+bool RewriteHeading(JobState& job, const LinePiece& line, size_t space, int32_t page) {
+  uint64_t kept = 0;
+  if (line.endsLine) {
+    ptrdiff_t annotation = FindAnnotation(line, space);
+    if (annotation < 0 && !job.inserting) {
+      WritePiece(&job.writer, line);
+      return true;
+    }
+    kept = annotation >= 0 ? static_cast<size_t>(annotation) : LengthWithoutEnd(line);
+    WriteBytes(&job.writer, line.data, static_cast<size_t>(kept));
+  } else {
+    bool read = true;
+    bool rebuild = CutLongHeading(job, line, space, &kept, &read);
+    if (!rebuild || !read) return read;
+  }
   const char* ending = LineEnding(job);
   if (job.inserting && job.input.annotateHeadings != 0) {
-    char number[40];
-    int length = snprintf(number, sizeof number, " ...%d</span>", page);
-    uint64_t whole = space + cut.kept + (sizeof kHeadingAnnotation - 1) +
-                     static_cast<uint64_t>(length) + strlen(ending);
-    if (whole <= kPieceLimit) {
-      WriteText(&job.writer, kHeadingAnnotation);
-      WriteBytes(&job.writer, number, static_cast<size_t>(length));
-    }
+    // " <span style=\"color: transparent;\"> ...%d</span>"
+    char annotation[80];
+    size_t length = 0;
+    Append(annotation, &length, kHeadingAnnotation, sizeof kHeadingAnnotation - 1);
+    Append(annotation, &length, " ...", 4);
+    length += FormatDecimal(page, annotation + length);
+    Append(annotation, &length, "</span>", 7);
+    if (kept + length + strlen(ending) <= kPieceLimit) WriteBytes(&job.writer, annotation, length);
   }
   WriteText(&job.writer, ending);
   return true;
@@ -173,19 +230,20 @@ int32_t PageAfterBreak(const JobState& job, int32_t page) {
 bool CountPages(JobState& job) {
   int32_t page = job.frame.firstPage;
   job.eolStyle = EolStyle::Undetermined;
+  // Whether the document is UTF-8 is seen in the blocks the reader reads.
   Utf8Scan scan;
   StartUtf8Scan(&scan);
+  job.reader.scan = &scan;
   bool bom = false;
-  bool first = true;
   FirstLineEnd firstLine;
   LinePiece piece;
   ReadStatus status;
   while ((status = ReadPiece(&job.reader, &piece)) == ReadStatus::Piece) {
     if (!CopyToSpool(job, piece)) return false;
-    if (first) bom = StartsWithUtf8Bom(piece.data, piece.length);
-    first = false;
-    if (!bom && scan.valid) ScanUtf8(&scan, piece.data, piece.length);
-    if (job.eolStyle == EolStyle::Undetermined) TakeFirstLine(job, firstLine, piece);
+    if (job.eolStyle == EolStyle::Undetermined) {
+      if (piece.offset == 0) bom = StartsWithUtf8Bom(piece.data, piece.length);
+      TakeFirstLine(job, firstLine, piece);
+    }
     if (!piece.startsLine) continue;
     if (IsPageBreak(piece)) {
       page = PageAfterBreak(job, page);
@@ -193,6 +251,7 @@ bool CountPages(JobState& job) {
       page = SaturatingAdd(page, int64_t{job.tocPages} - 1);
     }
   }
+  job.reader.scan = nullptr;
   job.countedEnd = page;
   job.utf8 = bom || Utf8ScanValid(scan);
   return status == ReadStatus::End && (job.spool == nullptr || fflush(job.spool) == 0);
