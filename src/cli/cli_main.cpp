@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "cli/cli_options.h"
+#include "cli/verify_command.h"
 #include "common/store.h"
 #include "paging/jobs.h"
 #include "settings/settings_codec.h"
@@ -58,6 +59,7 @@ bool LoadSettings(const CliRequest& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (IsVerifyCommand(argc, argv)) return RunVerifyCommand(argc, argv);
   ResetStores();
   char error[256];
   CliRequest request;
