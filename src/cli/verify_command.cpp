@@ -66,9 +66,11 @@ const char* PdfProblemText(PdfStatus status) {
   return "Error: The PDF file cannot be read: ";
 }
 
-void PrintFindings(const VerifyRun& run) {
+// With spillsOnly, only the pages that run over: what --fix does not change.
+void PrintFindings(const VerifyRun& run, bool spillsOnly) {
   char line[256];
   for (int32_t i = 0; i < run.findingCount; ++i) {
+    if (spillsOnly && run.findings[i].kind != FindingKind::Spill) continue;
     FormatFinding(run.findings[i], line, sizeof line);
     puts(line);
   }
@@ -83,11 +85,11 @@ int Report(const VerifyRun& run, const char* markdownPath, const char* pdfPath) 
       printf("%s%s\n", PdfProblemText(run.pdfStatus), pdfPath);
       return kExitDisagree;
     case VerifyStep::FixRefused:
-      PrintFindings(run);
+      PrintFindings(run, false);
       puts("Error: Not fixed: some page-number lines are not in the PDF.");
       return kExitDisagree;
     case VerifyStep::FixDone:
-      PrintFindings(run);
+      PrintFindings(run, run.fix.outcome == FixOutcome::Written);
       PrintResult(run.fix.text);
       return run.fix.outcome == FixOutcome::Written ? kExitAgree : kExitDisagree;
     case VerifyStep::Compared: break;
@@ -101,11 +103,11 @@ int Report(const VerifyRun& run, const char* markdownPath, const char* pdfPath) 
       printf("Error: The PDF file holds none of this document's page-number lines: %s\n", pdfPath);
       return kExitDisagree;
     case VerifyOutcome::Disagree:
-      PrintFindings(run);
+      PrintFindings(run, false);
       return kExitDisagree;
     case VerifyOutcome::Agree: break;
   }
-  PrintFindings(run);
+  PrintFindings(run, false);
   printf("The page numbers agree with the PDF's %d sheet%s.\n", run.sheetCount,
          run.sheetCount == 1 ? "" : "s");
   return kExitAgree;

@@ -93,6 +93,7 @@ size_t HeadingDisplayText(const char* text, size_t length, char* out, size_t out
   size_t hashes = end;
   while (hashes > 0 && text[hashes - 1] == '#') --hashes;
   if (hashes < end && (hashes == 0 || text[hashes - 1] == ' ')) end = hashes;
+  while (end > 0 && text[end - 1] == ' ') --end;
 
   size_t n = 0;
   size_t i = 0;
