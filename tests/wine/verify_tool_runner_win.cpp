@@ -43,7 +43,7 @@ std::wstring Quoted(const std::wstring& argument) {
 
 HANDLE CreateOutputFile(const std::wstring& path) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -72,7 +72,7 @@ ToolOutcome RunTool(const std::string& tool, const std::string& folder,
   mutableLine.push_back(L'\0');
   BOOL started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
                  CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
-                                CREATE_NO_WINDOW, nullptr, wideFolder.c_str(), &startup, &process);
+                                DETACHED_PROCESS, nullptr, wideFolder.c_str(), &startup, &process);
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
   if (!started) return outcome;
