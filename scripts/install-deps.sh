@@ -12,7 +12,7 @@ packages=(
   locales fonts-ipafont-gothic
   zip
   libpoppler-dev libpoppler-private-dev libz-mingw-w64-dev dpkg-dev
-  pandoc chromium fonts-noto-cjk qpdf
+  pandoc chromium fonts-noto-cjk fonts-dejavu-core qpdf
 )
 
 sudo_cmd=()
