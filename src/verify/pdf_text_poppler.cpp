@@ -82,6 +82,9 @@ PdfStatus ReadPdfSheets(const char* path, SheetTextSink sink, void* context,
   }
   int pages = doc->getNumPages();
   if (pages <= 0) return PdfStatus::Unreadable;
+  // In the order the page draws its text: a browser draws in document
+  // order, which keeps a right-aligned number line's header and numbers
+  // together, where reading-order analysis may split them into columns.
   TextOutputDev device(TakeText, &sheet, false, 0, true, false);
   if (!device.isOk()) return PdfStatus::Unreadable;
   for (int page = 1; page <= pages; ++page) {

@@ -83,11 +83,12 @@ struct Placement {
   int32_t foundCount;
 };
 
-// Finds every number line, in order, each at or after the one before it;
-// then each heading on the first sheet at or after its page's sheet (and
-// after the heading before it on that page) that shows its text with its
-// annotation, before the next number line's sheet; otherwise its page's
-// sheet.
+// Finds every number line, in order, each at or after the one before it.
+// Then each heading: on the first sheet at or after its page's sheet (and
+// after the heading before it on that page) that shows its text followed by
+// an annotation, before the next number line's sheet; when it is not found,
+// on the sheet of the heading before it on that page, or else its page's
+// sheet. A table of contents before the page is thus never taken for it.
 void PlaceLines(const DocumentScan& scan, const SheetSet& sheets, Placement* placement);
 
 enum class FindingKind {
