@@ -11,6 +11,8 @@ packages=(
   wine wine64 xvfb x11-apps x11-utils imagemagick
   locales fonts-ipafont-gothic
   zip
+  libpoppler-dev libpoppler-private-dev libz-mingw-w64-dev dpkg-dev
+  pandoc chromium fonts-noto-cjk fonts-dejavu-core qpdf
 )
 
 sudo_cmd=()
@@ -32,3 +34,7 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
   "${sudo_cmd[@]}" locale-gen >/dev/null
 fi
+
+# foliostamp-cli.exe reads PDFs with poppler, cross-built once from Debian's
+# source packages of the native version and cached in build/.
+"$(dirname "$0")/build-poppler-windows.sh" >/dev/null

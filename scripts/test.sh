@@ -9,6 +9,7 @@ scripts/install-deps.sh
 echo "== native build and tests"
 cmake --preset native >/dev/null
 cmake --build --preset native
+scripts/make-test-pdfs.sh
 ctest --preset native
 
 echo "== fuzzing (short run)"

@@ -4,6 +4,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_platform.h"
+#include "cli/verify_command.h"
 #include "common/file_open.h"
 #include "common/store.h"
 #include "paging/file_ops.h"
@@ -162,6 +163,7 @@ int RunJobs(const CliRequest& request) {
 int main(int argc, char** argv) {
   argv = Utf8Arguments(&argc, argv);
   UseBinaryStandardStreams();
+  if (IsVerifyCommand(argc, argv)) return RunVerifyCommand(argc, argv);
   ResetStores();
   char error[1024];
   CliRequest request;

@@ -67,6 +67,10 @@ bool IsBlankLine(const LinePiece& line);
 bool IsOldNumberLine(const LinePiece& line);
 // Offset of the space after the '#' characters of a heading line, or -1.
 ptrdiff_t HeadingSpace(const LinePiece& line);
+// Offset of the first heading annotation at or after `from`, or -1.
+ptrdiff_t FindAnnotation(const LinePiece& line, size_t from);
+// Length of the line without the CR and LF bytes at its end.
+size_t LengthWithoutEnd(const LinePiece& line);
 
 // The page after a page break that ends `page`: the skip list leaves the
 // numbers it names out after the page they follow.

@@ -71,24 +71,6 @@ bool CopyLine(JobState& job, const LinePiece& first) {
   return true;
 }
 
-// Offset of the first heading annotation at or after `from`, or -1.
-ptrdiff_t FindAnnotation(const LinePiece& line, size_t from) {
-  const size_t length = sizeof kHeadingAnnotation - 1;
-  for (size_t i = from; i + length <= line.length; ++i) {
-    const void* hit = memchr(line.data + i, kHeadingAnnotation[0], line.length - length + 1 - i);
-    if (hit == nullptr) return -1;
-    i = static_cast<size_t>(static_cast<const char*>(hit) - line.data);
-    if (memcmp(line.data + i, kHeadingAnnotation, length) == 0) return static_cast<ptrdiff_t>(i);
-  }
-  return -1;
-}
-
-size_t LengthWithoutEnd(const LinePiece& line) {
-  size_t length = line.length;
-  while (length > 0 && (line.data[length - 1] == '\r' || line.data[length - 1] == '\n')) --length;
-  return length;
-}
-
 // Writes a heading whose first piece is not the whole line, with its first
 // annotation cut out wherever it stands. Answers whether the line is to be
 // rebuilt (its own ending was held back) and, in *kept, the bytes written.
@@ -183,6 +165,23 @@ PassOutcome PassEnd(const JobState& job, ReadStatus status) {
 }
 
 }  // namespace
+
+ptrdiff_t FindAnnotation(const LinePiece& line, size_t from) {
+  const size_t length = sizeof kHeadingAnnotation - 1;
+  for (size_t i = from; i + length <= line.length; ++i) {
+    const void* hit = memchr(line.data + i, kHeadingAnnotation[0], line.length - length + 1 - i);
+    if (hit == nullptr) return -1;
+    i = static_cast<size_t>(static_cast<const char*>(hit) - line.data);
+    if (memcmp(line.data + i, kHeadingAnnotation, length) == 0) return static_cast<ptrdiff_t>(i);
+  }
+  return -1;
+}
+
+size_t LengthWithoutEnd(const LinePiece& line) {
+  size_t length = line.length;
+  while (length > 0 && (line.data[length - 1] == '\r' || line.data[length - 1] == '\n')) --length;
+  return length;
+}
 
 const char* LineEnding(const JobState& job) {
   return job.eolStyle == EolStyle::CrLf ? "\r\n" : "\n";

@@ -1,0 +1,248 @@
+#include "verify/match_text.h"
+
+#include <string.h>
+
+namespace {
+
+enum class CharClass { Keep, Space, Break, Drop, Replace };
+
+struct Replacement {
+  uint32_t codePoint;
+  const char* text;
+};
+
+// clang-format off
+const Replacement kReplacements[] = {
+  {0xFB00, "ff"}, {0xFB01, "fi"}, {0xFB02, "fl"}, {0xFB03, "ffi"}, {0xFB04, "ffl"},
+  {0xFB05, "st"}, {0xFB06, "st"},
+  {0x2026, "..."},
+  {0x2018, "'"}, {0x2019, "'"}, {0x201A, "'"}, {0x2032, "'"},
+  {0x201C, "\""}, {0x201D, "\""}, {0x201E, "\""}, {0x2033, "\""},
+};
+// clang-format on
+
+const char* ReplacementFor(uint32_t codePoint) {
+  for (const Replacement& r : kReplacements) {
+    if (r.codePoint == codePoint) return r.text;
+  }
+  return nullptr;
+}
+
+CharClass Classify(uint32_t c) {
+  if (c == '\n' || c == '\r' || c == '\f' || c == '\v' || c == 0x85 || c == 0x2028 ||
+      c == 0x2029) {
+    return CharClass::Break;
+  }
+  if (c == ' ' || c == '\t' || c == 0 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200B) ||
+      c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF) {
+    return CharClass::Space;
+  }
+  if (c == '*' || c == '_' || c == '`' || c == '~') return CharClass::Drop;
+  if (ReplacementFor(c) != nullptr) return CharClass::Replace;
+  return CharClass::Keep;
+}
+
+// Length of the UTF-8 sequence at text (1 for a stray byte) and its code
+// point (the byte itself for a stray byte, which is then kept as it is).
+size_t DecodeUtf8(const unsigned char* text, size_t length, uint32_t* codePoint) {
+  unsigned char b = text[0];
+  size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+  if (n == 0 || n > length) {
+    *codePoint = 0xFFFFFFFF;
+    return 1;
+  }
+  uint32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+  for (size_t i = 1; i < n; ++i) {
+    if ((text[i] & 0xC0) != 0x80) {
+      *codePoint = 0xFFFFFFFF;
+      return 1;
+    }
+    c = (c << 6) | (text[i] & 0x3F);
+  }
+  *codePoint = c;
+  return n;
+}
+
+size_t EncodeUtf8(uint32_t c, char* out) {
+  if (c < 0x80) {
+    out[0] = static_cast<char>(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (c >> 18));
+  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return 4;
+}
+
+void Append(TextStore* store, const char* bytes, size_t length) {
+  if (length > store->capacity - store->length) {
+    store->overflow = true;
+    return;
+  }
+  memcpy(store->data + store->length, bytes, length);
+  store->length += length;
+}
+
+struct NamedReference {
+  const char* name;
+  uint32_t codePoint;
+};
+
+const NamedReference kNamedReferences[] = {
+    {"nbsp", 0xA0}, {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''},
+};
+
+// Decodes a character reference at text ("&...;"). Answers its length, or
+// 0 when it is none, leaving the '&' to be shown as it is.
+size_t DecodeReference(const char* text, size_t length, uint32_t* codePoint) {
+  const char* semicolon = static_cast<const char*>(memchr(text, ';', length < 12 ? length : 12));
+  if (semicolon == nullptr) return 0;
+  size_t n = static_cast<size_t>(semicolon - text) + 1;
+  if (n > 3 && text[1] == '#') {
+    bool hex = text[2] == 'x' || text[2] == 'X';
+    uint32_t value = 0;
+    for (size_t i = hex ? 3 : 2; i + 1 < n; ++i) {
+      char c = text[i];
+      int digit = c >= '0' && c <= '9' ? c - '0'
+                  : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                  : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                : -1;
+      if (digit < 0 || value > 0x10FFFF) return 0;
+      value = value * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
+    }
+    if (value == 0 || value > 0x10FFFF) return 0;
+    *codePoint = value;
+    return n;
+  }
+  for (const NamedReference& r : kNamedReferences) {
+    size_t nameLength = strlen(r.name);
+    if (n == nameLength + 2 && memcmp(text + 1, r.name, nameLength) == 0) {
+      *codePoint = r.codePoint;
+      return n;
+    }
+  }
+  return 0;
+}
+
+bool IsTagStart(const char* text, size_t length) {
+  if (length < 2 || text[0] != '<') return false;
+  char c = text[1];
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+void StartTextStore(TextStore* store, char* buffer, size_t capacity) {
+  store->data = buffer;
+  store->capacity = capacity;
+  store->length = 0;
+  store->overflow = false;
+}
+
+void AppendMatchForm(TextStore* store, const char* text, size_t length, bool keepBreaks) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t i = 0;
+  while (i < length) {
+    uint32_t c;
+    size_t n = DecodeUtf8(bytes + i, length - i, &c);
+    switch (Classify(c)) {
+      case CharClass::Keep: Append(store, text + i, n); break;
+      case CharClass::Break:
+        if (keepBreaks && (store->length == 0 || store->data[store->length - 1] != '\n')) {
+          Append(store, "\n", 1);
+        }
+        break;
+      case CharClass::Replace: {
+        const char* replacement = ReplacementFor(c);
+        Append(store, replacement, strlen(replacement));
+        break;
+      }
+      case CharClass::Space:
+      case CharClass::Drop: break;
+    }
+    i += n;
+  }
+}
+
+void AppendVisibleMatchForm(TextStore* store, const char* html, size_t length) {
+  size_t runStart = 0;
+  size_t i = 0;
+  while (i < length) {
+    size_t skip = 0;
+    uint32_t codePoint = 0;
+    if (IsTagStart(html + i, length - i)) {
+      const char* close = static_cast<const char*>(memchr(html + i, '>', length - i));
+      skip = close != nullptr ? static_cast<size_t>(close - (html + i)) + 1 : length - i;
+    } else if (html[i] == '&') {
+      skip = DecodeReference(html + i, length - i, &codePoint);
+    }
+    if (skip == 0) {
+      ++i;
+      continue;
+    }
+    AppendMatchForm(store, html + runStart, i - runStart, false);
+    if (codePoint != 0) {
+      char encoded[4];
+      AppendMatchForm(store, encoded, EncodeUtf8(codePoint, encoded), false);
+    }
+    i += skip;
+    runStart = i;
+  }
+  AppendMatchForm(store, html + runStart, length - runStart, false);
+}
+
+bool FindKey(const char* text, size_t sheetBegin, size_t from, size_t textEnd, const char* key,
+             size_t keyLength, KeyEnd keyEnd, KeyMatch* match) {
+  if (keyLength == 0) return false;
+  bool digitStart = IsDigit(key[0]);
+  bool digitEnd = IsDigit(key[keyLength - 1]);
+  size_t i = from;
+  while (i < textEnd) {
+    const void* hit = memchr(text + i, key[0], textEnd - i);
+    if (hit == nullptr) return false;
+    i = static_cast<size_t>(static_cast<const char*>(hit) - text);
+    size_t p = i + 1;
+    size_t k = 1;
+    while (k < keyLength && p < textEnd) {
+      if (text[p] == '\n') {
+        ++p;
+      } else if (text[p] == key[k]) {
+        ++p;
+        ++k;
+      } else {
+        break;
+      }
+    }
+    bool whole = k == keyLength;
+    if (whole && digitStart && i > sheetBegin && IsDigit(text[i - 1])) whole = false;
+    if (whole && keyEnd == KeyEnd::Number && digitEnd && p < textEnd && IsDigit(text[p])) {
+      whole = false;
+    }
+    if (whole && keyEnd == KeyEnd::Annotation) {
+      size_t q = p;
+      while (q < textEnd && text[q] == '\n') ++q;
+      whole = q < textEnd && (IsDigit(text[q]) || text[q] == '-');
+    }
+    if (whole) {
+      match->start = i;
+      match->end = p;
+      return true;
+    }
+    ++i;
+  }
+  return false;
+}

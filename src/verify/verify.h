@@ -1,0 +1,129 @@
+// Comparing a numbered Markdown document with the PDF exported from it: on
+// which sheet each page-number line landed, where each heading is, which
+// pages run over, and which numbers disagree. Works on sheet texts and the
+// Markdown's lines only, so it is the same on every platform; the caller
+// provides all storage.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "paging/line_reader.h"
+#include "verify/match_text.h"
+
+// The PDF's sheets in match form, one after the other in one store.
+struct SheetSet {
+  TextStore text;
+  size_t* starts;  // sheet i (from 0) is text[starts[i], starts[i + 1])
+  int32_t capacity;
+  int32_t count;
+  bool overflow;
+};
+
+// starts holds maxSheets + 1 entries.
+void StartSheets(SheetSet* sheets, char* buffer, size_t bufferSize, size_t* starts,
+                 int32_t maxSheets);
+
+// Adds the next sheet's text (UTF-8 as extracted). False when the store is
+// full; the set then stays marked as overflowed.
+bool AddSheet(SheetSet* sheets, const char* text, size_t length);
+
+// A page-number line of the Markdown. page counts the document's pages (1
+// for the text before the first page break); reads and total are what it
+// shows; its match form is keys[keyStart, keyStart + keyLength).
+struct NumberLineEntry {
+  int32_t page;
+  int32_t reads;
+  int32_t total;
+  bool paren;
+  size_t keyStart;
+  size_t keyLength;
+};
+
+// An annotated heading: the number line before it (-1 when none), and the
+// match form of its printed text followed by "..." (empty when it has none).
+struct HeadingEntry {
+  int32_t numberLine;
+  size_t keyStart;
+  size_t keyLength;
+};
+
+struct DocumentScan {
+  NumberLineEntry* numberLines;
+  int32_t numberLineCapacity;
+  int32_t numberLineCount;
+  HeadingEntry* headings;
+  int32_t headingCapacity;
+  int32_t headingCount;
+  TextStore keys;
+  int32_t pageCount;  // page breaks + 1
+  bool overflow;      // more lines or key text than the storage holds
+};
+
+void StartScan(DocumentScan* scan, NumberLineEntry* numberLines, int32_t numberLineCapacity,
+               HeadingEntry* headings, int32_t headingCapacity, char* keyBuffer,
+               size_t keyBufferSize);
+
+// Takes the Markdown one piece at a time, as LineReader hands them out.
+void ScanPiece(DocumentScan* scan, const LinePiece& piece);
+
+enum class ScanStatus { Ok, Unreadable, TooLarge };
+
+// Reads the Markdown file at a UTF-8 path through the scan.
+ScanStatus ScanMarkdownFile(DocumentScan* scan, const char* path);
+
+// Where the lines landed: numberSheets[i] is the sheet (from 1) of number
+// line i, 0 when it is not in the PDF; headingSheets[j] the sheet heading j
+// belongs on (0 when its page's number line was not found).
+struct Placement {
+  int32_t* numberSheets;
+  size_t* numberEnds;  // offset in the sheet texts after each found line
+  int32_t* headingSheets;
+  int32_t sheetCount;
+  int32_t foundCount;
+};
+
+// Finds every number line, in order, each at or after the one before it.
+// Then each heading: on the first sheet at or after its page's sheet (and
+// after the heading before it on that page) that shows its text followed by
+// an annotation, before the next number line's sheet; when it is not found,
+// on the sheet of the heading before it on that page, or else its page's
+// sheet. A table of contents before the page is thus never taken for it.
+void PlaceLines(const DocumentScan& scan, const SheetSet& sheets, Placement* placement);
+
+enum class FindingKind {
+  Spill,           // pages firstPage..lastPage take sheets firstSheet..lastSheet
+  NotFound,        // the number line of firstPage is not in the PDF
+  WrongNumber,     // it reads `reads` on sheet firstSheet
+  WrongTotal,      // its total says `total`, the PDF has sheetCount sheets
+  WrongNumberAndTotal,
+};
+
+struct Finding {
+  FindingKind kind;
+  int32_t firstPage;
+  int32_t lastPage;
+  int32_t firstSheet;
+  int32_t lastSheet;
+  int32_t reads;
+  int32_t total;
+  int32_t sheetCount;
+  bool paren;
+};
+
+enum class VerifyOutcome {
+  Agree,         // every number on its sheet, every total the sheet count
+  Disagree,      // findings other than spills
+  NoneFound,     // not one number line of the document is in the PDF
+  NoNumberLines, // the document has no page-number lines
+};
+
+// Lists the findings in page order (at most 2 * numberLineCount + 1): the
+// spills, and one finding per number line that disagrees. A total that is
+// wrong is listed once, with the last number line, and again with any line
+// whose total differs from that line's.
+VerifyOutcome CollectFindings(const DocumentScan& scan, const Placement& placement,
+                              Finding* findings, int32_t capacity, int32_t* findingCount);
+
+// One line of text for a finding, without a line end.
+void FormatFinding(const Finding& finding, char* out, size_t outSize);

@@ -1,0 +1,153 @@
+// foliostamp-cli verify end to end, on PDFs printed by Chromium from
+// documents the tool numbered: natively, and in the Windows build through
+// foliostamp-cli.exe under Wine on the same PDFs.
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "test_files.h"
+#include "verify_lines.h"
+#include "verify_pdf_files.h"
+#include "verify_tool_runner.h"
+
+namespace {
+
+class VerifyCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pdfs_ = TestPdfFolder();
+    const char* names[] = {"fits", "paren", "japanese", "spill", "spill-fixed"};
+    for (const char* name : names) {
+      Copy(std::string(name) + ".md");
+      Copy(std::string(name) + ".pdf");
+    }
+    Copy("encrypted.pdf");
+    Copy("notpdf.pdf");
+    Copy("damaged.pdf");
+    WriteFileBytes(folder_.Path("plain.md"), "# Plain\n\nNo numbers here.\n");
+  }
+
+  void Copy(const std::string& name) {
+    WriteFileBytes(folder_.Path(name), ReadFileBytes(pdfs_ + "/" + name));
+  }
+
+  ToolOutcome Verify(const std::vector<std::string>& arguments) {
+    const char* tool = getenv("FOLIOSTAMP_CLI");
+    EXPECT_NE(tool, nullptr) << "FOLIOSTAMP_CLI names the tool";
+    std::vector<std::string> all = {"verify"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return RunTool(tool != nullptr ? tool : "", folder_.root(), all);
+  }
+
+  std::string Md(const char* name) { return ReadFileBytes(folder_.Path(name)); }
+
+  std::string pdfs_;
+  TempFolder folder_;
+};
+
+const char kAgree3[] = "The page numbers agree with the PDF's 3 sheets.\n";
+
+TEST_F(VerifyCliTest, ReportsAndExitCodes) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* out;  // null: only its start is checked, against `start`
+    const char* start;
+  };
+  const Case cases[] = {
+      {{"fits.md", "fits.pdf"}, 0, kAgree3, nullptr},
+      {{"paren.md", "paren.pdf"}, 0, kAgree3, nullptr},
+      {{"japanese.md", "japanese.pdf"}, 0, kAgree3, nullptr},
+      {{"spill.md", "spill.pdf"}, 1,
+       "Page 2 runs over sheets 2-3.\n"
+       "Page 3 is on sheet 4 but reads 3; the PDF has 4 sheets, the total says 3.\n",
+       nullptr},
+      {{"spill-fixed.md", "spill-fixed.pdf"}, 0,
+       "Page 2 runs over sheets 2-3.\nThe page numbers agree with the PDF's 4 sheets.\n", nullptr},
+      {{"fits.md", "japanese.pdf"}, 1,
+       "Error: The PDF file holds none of this document's page-number lines: japanese.pdf\n", nullptr},
+      {{"fits.md", "notpdf.pdf"}, 1, "Error: Not a PDF file: notpdf.pdf\n", nullptr},
+      {{"fits.md", "missing.pdf"}, 1, "Error: The PDF file does not exist: missing.pdf\n", nullptr},
+      {{"fits.md", "encrypted.pdf"}, 1, "Error: The PDF file is encrypted: encrypted.pdf\n", nullptr},
+      {{"fits.md", "damaged.pdf"}, 1, "Error: The PDF file cannot be read: damaged.pdf\n", nullptr},
+      {{"plain.md", "fits.pdf"}, 1,
+       "Error: The Markdown file has no page-number lines (number it with execute first): plain.md\n",
+       nullptr},
+      {{"missing.md", "fits.pdf"}, 1, "Error: The Markdown file cannot be read: missing.md\n", nullptr},
+      {{"--help"}, 0, nullptr, "Usage: foliostamp-cli verify [--fix] FILE.md FILE.pdf\n"},
+      {{"fits.md"}, 2, "", nullptr},
+      {{"fits.md", "fits.pdf", "extra.pdf"}, 2, "", nullptr},
+      {{"--header", "x", "fits.md", "fits.pdf"}, 2, "", nullptr},
+      {{"--frobnicate", "fits.md", "fits.pdf"}, 2, "", nullptr},
+  };
+  const std::string fits = Md("fits.md");
+  for (const Case& c : cases) {
+    std::string arguments;
+    for (const std::string& a : c.arguments) arguments += a + " ";
+    ToolOutcome outcome = Verify(c.arguments);
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << arguments << outcome.out << outcome.err;
+    if (c.out != nullptr) EXPECT_EQ(outcome.out, c.out) << arguments;
+    if (c.start != nullptr) EXPECT_EQ(outcome.out.rfind(c.start, 0), 0u) << arguments << outcome.out;
+    if (c.exitCode == 2) {
+      EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << arguments << outcome.err;
+    } else {
+      EXPECT_EQ(outcome.err, "") << arguments;
+    }
+  }
+  EXPECT_EQ(Md("fits.md"), fits) << "verify writes nothing";
+  EXPECT_FALSE(FileExists(folder_.Path("fits.bak")));
+  EXPECT_FALSE(FileExists(folder_.Path("spill.bak")));
+}
+
+TEST_F(VerifyCliTest, FixRenumbersToTheSheetsAndTheNextExportAgrees) {
+  const std::string original = Md("spill.md");
+  WriteFileBytes(folder_.Path("book.md"), original);
+  ToolOutcome fixed = Verify({"--fix", "book.md", "spill.pdf"});
+  EXPECT_EQ(fixed.exitCode, 0) << fixed.out;
+  EXPECT_EQ(fixed.out, "Page 2 runs over sheets 2-3.\nTotal 4 pages.\n");
+  const std::string book = Md("book.md");
+  EXPECT_EQ(ReadFileBytes(folder_.Path("book.bak")), original);
+  for (int page : {1, 2, 4}) {
+    EXPECT_NE(book.find(NumberLine("", page, 4) + "\n"), std::string::npos) << page << "\n" << book;
+  }
+  EXPECT_EQ(book.find(NumberLine("", 3, 4)), std::string::npos) << book;
+  EXPECT_NE(book.find(Heading("##", "Spilled part", 3) + "\n"), std::string::npos) << book;
+  EXPECT_NE(book.find(Heading("##", "Last part", 4) + "\n"), std::string::npos) << book;
+  // Byte for byte what the native tool wrote before the export that follows.
+  EXPECT_EQ(book, Md("spill-fixed.md"));
+
+  ToolOutcome again = Verify({"book.md", "spill-fixed.pdf"});
+  EXPECT_EQ(again.exitCode, 0) << again.out;
+}
+
+TEST_F(VerifyCliTest, FixWritesNothingUnlessEveryNumberLineIsFound) {
+  std::string changed = Md("fits.md");
+  std::string page2 = NumberLine("Foliostamp test", 2, 3);
+  changed.replace(changed.find(page2), page2.size(), NumberLine("Foliostamp test", 2, 9));
+  WriteFileBytes(folder_.Path("changed.md"), changed);
+  struct Case {
+    const char* markdown;
+    const char* pdf;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"changed.md", "fits.pdf",
+       "Page 2: its number line \"2 / 9\" is not in the PDF.\n"
+       "Error: Not fixed: some page-number lines are not in the PDF.\n"},
+      {"changed.md", "japanese.pdf",
+       "Error: The PDF file holds none of this document's page-number lines: japanese.pdf\n"},
+      {"changed.md", "notpdf.pdf", "Error: Not a PDF file: notpdf.pdf\n"},
+  };
+  for (const Case& c : cases) {
+    ToolOutcome outcome = Verify({"--fix", c.markdown, c.pdf});
+    EXPECT_EQ(outcome.exitCode, 1) << c.pdf;
+    EXPECT_EQ(outcome.out, c.out) << c.pdf;
+    EXPECT_EQ(Md("changed.md"), changed) << c.pdf;
+    EXPECT_FALSE(FileExists(folder_.Path("changed.bak"))) << c.pdf;
+  }
+}
+
+}  // namespace

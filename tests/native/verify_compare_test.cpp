@@ -1,0 +1,220 @@
+// Comparing a numbered document with the text of its PDF's sheets, written
+// here as text extraction gives it: where each number line and heading
+// lands, and what is reported.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "verify/verify.h"
+#include "verify_lines.h"
+
+namespace {
+
+struct Comparison {
+  VerifyOutcome outcome;
+  std::string report;  // the findings, one line each
+  std::vector<int> numberSheets;
+  std::vector<int> headingSheets;
+};
+
+// The document's lines are joined with LF; every sheet is one text.
+Comparison Compare(const std::vector<std::string>& lines, const std::vector<std::string>& sheetTexts) {
+  static NumberLineEntry numberLines[64];
+  static HeadingEntry headings[64];
+  static char keys[8192];
+  static char sheetBuffer[16384];
+  static size_t starts[65];
+  static int32_t numberSheets[64];
+  static size_t numberEnds[64];
+  static int32_t headingSheets[64];
+  static Finding findings[129];
+
+  DocumentScan scan;
+  StartScan(&scan, numberLines, 64, headings, 64, keys, sizeof keys);
+  std::vector<std::string> texts;
+  for (const std::string& line : lines) texts.push_back(line + "\n");
+  for (const std::string& text : texts) ScanPiece(&scan, LinePiece{text.data(), text.size(), true, true});
+  EXPECT_FALSE(scan.overflow);
+
+  SheetSet sheets;
+  StartSheets(&sheets, sheetBuffer, sizeof sheetBuffer, starts, 64);
+  for (const std::string& text : sheetTexts) EXPECT_TRUE(AddSheet(&sheets, text.data(), text.size()));
+
+  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0};
+  PlaceLines(scan, sheets, &placement);
+  int32_t count = 0;
+  Comparison result;
+  result.outcome = CollectFindings(scan, placement, findings, 129, &count);
+  for (int32_t i = 0; i < count; ++i) {
+    char line[256];
+    FormatFinding(findings[i], line, sizeof line);
+    result.report += std::string(line) + "\n";
+  }
+  result.numberSheets.assign(numberSheets, numberSheets + scan.numberLineCount);
+  result.headingSheets.assign(headingSheets, headingSheets + scan.headingCount);
+  return result;
+}
+
+struct Case {
+  const char* name;
+  std::vector<std::string> markdown;
+  std::vector<std::string> sheets;
+  VerifyOutcome outcome;
+  const char* report;
+  std::vector<int> numberSheets;
+  std::vector<int> headingSheets;
+};
+
+const std::string B = kVerifyBreak;
+const std::string kJapaneseHeader = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x80\x80\xE7\xAC\xAC" "1";  // 日本語　第1
+
+TEST(VerifyCompare, TableOfDocumentsAndSheetTexts) {
+  const Case cases[] = {
+      {"every page fits",
+       {NumberLine("", 1, 3), Heading("#", "A", 1), B, "", NumberLine("", 2, 3), "text",
+        Heading("##", "B", 2), B, "", NumberLine("", 3, 3), Heading("##", "C", 3)},
+       {"1 / 3\n# A ...1", "2 / 3\ntext\nB ...2", "3 / 3\nC ...3"},
+       VerifyOutcome::Agree, "", {1, 2, 3}, {1, 2, 3}},
+
+      {"spaces dropped, added and merged, no-break spaces, wrapped lines",
+       {NumberLine("My Guide", 1, 2), "text", B, "", NumberLine("My Guide", 2, 2), "more"},
+       {"MyGuide1/2\ntext", "M y  G u i d e\xC2\xA0\xC2\xA0 2\n/ 2\nmore"},
+       VerifyOutcome::Agree, "", {1, 2}, {}},
+
+      {"page 2 runs over onto a second sheet",
+       {NumberLine("", 1, 3), Heading("#", "Start", 1), B, "", NumberLine("", 2, 3), "Long.",
+        Heading("##", "Spilled part", 2), B, "", NumberLine("", 3, 3), Heading("##", "Last", 3)},
+       {"1 / 3\nStart ...1", "2 / 3\nLong.", "Spilled part ...2", "3 / 3\nLast ...3"},
+       VerifyOutcome::Disagree,
+       "Page 2 runs over sheets 2-3.\n"
+       "Page 3 is on sheet 4 but reads 3; the PDF has 4 sheets, the total says 3.\n",
+       {1, 2, 4}, {1, 3, 4}},
+
+      {"an editor's own n/N in the margin is not a number line with a header",
+       {NumberLine("Book", 1, 4), B, "", NumberLine("Book", 2, 4), "long", B, "",
+        NumberLine("Book", 3, 4)},
+       {"1/4\nBook 1 / 4", "2/4\nBook 2 / 4\nlong", "3/4\nmore of page 2", "4/4\nBook 3 / 4"},
+       VerifyOutcome::Disagree,
+       "Page 2 runs over sheets 2-3.\nPage 3 is on sheet 4 but reads 3.\n", {1, 2, 4}, {}},
+
+      {"digits next to the numbers belong to other text",
+       {NumberLine("", 1, 3), B, "", NumberLine("", 2, 3), "1. First", B, "", NumberLine("", 3, 3)},
+       {"1 / 3\nsee table 12 / 3 and 2 / 35", "2 / 3\n1. First", "3 / 3"},
+       VerifyOutcome::Agree, "", {1, 2, 3}, {}},
+
+      {"a Japanese header whose ideographic space is printed as a space or dropped",
+       {NumberLine(kJapaneseHeader, 1, 2), B, "", NumberLine(kJapaneseHeader, 2, 2)},
+       {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE7\xAC\xAC" "1 1 / 2",
+        "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE7\xAC\xAC" "12/2"},
+       VerifyOutcome::Agree, "", {1, 2}, {}},
+
+      {"parenthesised numbers are not found as bare ones",
+       {NumberLine("", 1, 2, true), B, "", NumberLine("", 2, 2, true)},
+       {"( 1 / 2 )", "2 / 2"},
+       VerifyOutcome::Disagree, "Page 2: its number line \"( 2 / 2 )\" is not in the PDF.\n",
+       {1, 0}, {}},
+
+      {"a generated table of contents shows headings before their pages",
+       {Heading("#", "Book", 1), "[TOC]", B, "", NumberLine("", 2, 3), Heading("##", "Chapter", 2),
+        "text", Heading("##", "Section", 2), B, "", NumberLine("", 3, 3), Heading("##", "End", 3)},
+       {"Book ...1\nChapter ...2\nSection ...2\nEnd ...3", "2 / 3\nChapter ...2\ntext",
+        "Section ...2", "3 / 3\nEnd ...3"},
+       VerifyOutcome::Disagree,
+       "Page 2 runs over sheets 2-3.\n"
+       "Page 3 is on sheet 4 but reads 3; the PDF has 4 sheets, the total says 3.\n",
+       {2, 4}, {1, 2, 3, 4}},
+
+      {"the same heading twice on a page that runs over",
+       {NumberLine("", 1, 1), Heading("##", "Example", 1), "text", Heading("##", "Example", 1)},
+       {"1 / 1\nExample ...1\ntext", "Example ...1"},
+       VerifyOutcome::Disagree,
+       "Page 1 is on sheet 1; the PDF has 2 sheets, the total says 1.\n"
+       "Page 1 runs over sheets 1-2.\n",
+       {1}, {1, 2}},
+
+      {"a heading not found stays on its page's sheet; one on the next page is not taken",
+       {NumberLine("", 1, 2), Heading("#", "Missing", 1), B, "", NumberLine("", 2, 2),
+        "Missing ...1"},
+       {"1 / 2\nsomething else", "2 / 2\nMissing ...1"},
+       VerifyOutcome::Agree, "", {1, 2}, {1}},
+
+      {"an unnumbered first page that runs over",
+       {Heading("#", "Title", 1), "text", B, "", NumberLine("", 2, 2), "more"},
+       {"Title ...1", "text", "2 / 2\nmore"},
+       VerifyOutcome::Disagree,
+       "Page 1 runs over sheets 1-2.\n"
+       "Page 2 is on sheet 3 but reads 2; the PDF has 3 sheets, the total says 2.\n",
+       {3}, {1}},
+
+      {"a page without a number line between two that have one",
+       {NumberLine("", 1, 4), B, "", NumberLine("", 2, 4), "text", B, B, "", NumberLine("", 4, 4)},
+       {"1 / 4", "2 / 4\ntext", "", "more", "4 / 4"},
+       VerifyOutcome::Disagree,
+       "Pages 2-3 run over sheets 2-4.\n"
+       "Page 4 is on sheet 5 but reads 4; the PDF has 5 sheets, the total says 4.\n",
+       {1, 2, 5}, {}},
+
+      {"a number line missing from the PDF",
+       {NumberLine("", 1, 3), B, "", NumberLine("", 2, 3), B, "", NumberLine("", 3, 3)},
+       {"1 / 3", "page two without its line", "3 / 3"},
+       VerifyOutcome::Disagree, "Page 2: its number line \"2 / 3\" is not in the PDF.\n", {1, 0, 3},
+       {}},
+
+      {"a total that differs from the last line's is reported where it stands",
+       {NumberLine("", 1, 2), B, "", NumberLine("", 2, 3), B, "", NumberLine("", 3, 3)},
+       {"1 / 2", "2 / 3", "3 / 3"},
+       VerifyOutcome::Disagree, "Page 1 is on sheet 1; the PDF has 3 sheets, the total says 2.\n",
+       {1, 2, 3}, {}},
+
+      {"a one-sheet PDF",
+       {NumberLine("", 1, 2), B, "", NumberLine("", 2, 2)},
+       {"1 / 2\n2 / 2"},
+       VerifyOutcome::Disagree,
+       "Page 2 is on sheet 1 but reads 2; the PDF has 1 sheet, the total says 2.\n", {1, 1}, {}},
+
+      {"another document's PDF",
+       {NumberLine("Guide", 1, 2), B, "", NumberLine("Guide", 2, 2)},
+       {"Other 1 / 2", "Other 2 / 2"},
+       VerifyOutcome::NoneFound, "", {0, 0}, {}},
+
+      {"a document without number lines",
+       {"# Title", "text", B, "", "more"},
+       {"Title", "more"},
+       VerifyOutcome::NoNumberLines, "", {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Comparison result = Compare(c.markdown, c.sheets);
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(result.report, c.report);
+    EXPECT_EQ(result.numberSheets, c.numberSheets);
+    EXPECT_EQ(result.headingSheets, c.headingSheets);
+  }
+}
+
+TEST(VerifyCompare, StorageLimitsAreReportedNotOverrun) {
+  NumberLineEntry numberLines[1];
+  HeadingEntry headings[1];
+  char keys[8];
+  DocumentScan scan;
+  StartScan(&scan, numberLines, 1, headings, 1, keys, sizeof keys);
+  std::string first = NumberLine("", 1, 2) + "\n";
+  std::string second = NumberLine("", 2, 2) + "\n";
+  ScanPiece(&scan, LinePiece{first.data(), first.size(), true, true});
+  EXPECT_FALSE(scan.overflow);
+  ScanPiece(&scan, LinePiece{second.data(), second.size(), true, true});
+  EXPECT_TRUE(scan.overflow);
+  EXPECT_EQ(scan.numberLineCount, 1);
+
+  char text[4];  // room for "1/2" in match form, not for a second sheet
+  size_t starts[3];
+  SheetSet sheets;
+  StartSheets(&sheets, text, sizeof text, starts, 2);
+  EXPECT_TRUE(AddSheet(&sheets, "1 / 2", 5));
+  EXPECT_FALSE(AddSheet(&sheets, "2 / 2", 5));
+  EXPECT_TRUE(sheets.overflow);
+  EXPECT_EQ(sheets.count, 1);
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+// Runs foliostamp-cli in its own process, as a script would, for the
+// end-to-end verify tests; one implementation per platform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ToolOutcome {
+  int exitCode;  // -1 when the program could not be run
+  std::string out;
+  std::string err;
+};
+
+// Runs tool with the arguments in folder; its output goes through files and
+// comes back with "\n" line ends.
+ToolOutcome RunTool(const std::string& tool, const std::string& folder,
+                    const std::vector<std::string>& arguments);
