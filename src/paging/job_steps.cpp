@@ -399,7 +399,7 @@ JobReport RunToOutput(const char* outputPath) {
     output = OpenExclusiveForWriting(outputScratchPath);
     if (output == nullptr) {
       CloseSource();
-      return Refuse(kBusyOpen, outputPath);
+      return Refuse(kWriteFailed, outputPath);
     }
   }
   StartWriting(&job.writer, FileSink(output), writeBuffer, kWriteBufferSize);

@@ -190,6 +190,7 @@ TEST_F(CliTest, OutputToAFileOrStandardOutput) {
       {"execute -o - a.md", 0, nullptr, "Total 2 pages.\n", nullptr},
       {"execute -o - - < a.md", 0, nullptr, "Total 2 pages.\n", nullptr},
       {"execute -o copy.md missing.md", 1, "Error: The file does not exist.\nmissing.md\n", "", nullptr},
+      {"execute -o no-folder/copy.md a.md", 1, "Error: Writing failed.\nno-folder/copy.md\n", "", nullptr},
       {"execute -o a.md a.md", 2, "", nullptr, nullptr},
       {"execute -o ./a.md a.md", 2, "", nullptr, nullptr},
       {"execute -o link.md a.md", 2, "", nullptr, nullptr},
