@@ -7,11 +7,14 @@
 
 const char kCliUsage[] =
     "Usage: foliostamp-cli execute|delete|undo|check [options] FILE...\n"
+    "       foliostamp-cli verify [--fix] FILE.md FILE.pdf\n"
     "\n"
     "  execute   add page numbers after every page break (backup in FILE.bak)\n"
     "  delete    remove the page numbers and heading annotations again\n"
     "  undo      copy FILE.bak back over FILE\n"
     "  check     say which files execute would change; change nothing\n"
+    "  verify    compare the numbers with the PDF exported from FILE.md, and\n"
+    "            with --fix renumber it to match (see foliostamp-cli verify --help)\n"
     "\n"
     "Options start from Foliostamp.ini in the current directory, if it exists.\n"
     "  --settings PATH          read options from PATH instead\n"
@@ -40,6 +43,7 @@ const char kCliUsage[] =
     "  foliostamp-cli execute -o - - < guide.md > numbered.md\n"
     "  foliostamp-cli check guide.md || echo \"numbers out of date\"\n"
     "  foliostamp-cli execute --continue ch1.md ch2.md ch3.md\n"
+    "  foliostamp-cli verify --fix guide.md guide.pdf\n"
     "\n"
     "Exit status: 0 when every file was done (check: none would change),\n"
     "1 when any was refused or failed (check: any would change), 2 on a\n"
