@@ -113,3 +113,9 @@ done
 echo
 echo "== summary"
 for line in "${summary[@]}"; do echo "   $line"; done
+
+# verify on a 300-sheet PDF, beside the other figures.
+if [ "$full" = 1 ]; then
+  echo
+  scripts/bench-verify.sh
+fi
