@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include "common/file_open.h"
+
 #include <stdio.h>
 
 #include <chrono>
@@ -36,7 +38,7 @@ TempFolder::~TempFolder() {
 
 std::string ReadFileBytes(const std::string& path) {
   std::string bytes;
-  FILE* file = fopen(path.c_str(), "rb");
+  FILE* file = OpenFileUtf8(path.c_str(), "rb");
   if (file == nullptr) return "<missing>";
   char block[65536];
   size_t got;
@@ -46,7 +48,7 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  FILE* file = fopen(path.c_str(), "wb");
+  FILE* file = OpenFileUtf8(path.c_str(), "wb");
   ASSERT_NE(file, nullptr) << path;
   ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
   ASSERT_EQ(fclose(file), 0);
@@ -54,7 +56,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) {
   std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
+  return fs::exists(fs::symlink_status(fs::u8path(path), error));
 }
 
 namespace {

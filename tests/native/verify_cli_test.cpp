@@ -11,7 +11,7 @@
 #include "test_files.h"
 #include "verify_lines.h"
 #include "verify_pdf_files.h"
-#include "verify_tool_runner.h"
+#include "tool_runner.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <sys/wait.h>
 
 #include "test_files.h"
-#include "verify_tool_runner.h"
+#include "tool_runner.h"
 
 namespace {
 
@@ -26,3 +26,5 @@ ToolOutcome RunTool(const std::string& tool, const std::string& folder,
   outcome.err = ReadFileBytes(folder + "/err.txt");
   return outcome;
 }
+
+unsigned SystemCodePage() { return 0; }

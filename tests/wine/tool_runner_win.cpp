@@ -4,7 +4,7 @@
 
 #include "common/wide_text_win.h"
 #include "test_files.h"
-#include "verify_tool_runner.h"
+#include "tool_runner.h"
 
 namespace {
 
@@ -87,3 +87,5 @@ ToolOutcome RunTool(const std::string& tool, const std::string& folder,
   outcome.err = WithoutCr(ReadFileBytes(folder + "/err.txt"));
   return outcome;
 }
+
+unsigned SystemCodePage() { return GetACP(); }

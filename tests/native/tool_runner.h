@@ -1,5 +1,6 @@
 // Runs foliostamp-cli in its own process, as a script would, for the
-// end-to-end verify tests; one implementation per platform.
+// end-to-end tests that run natively and under Wine; one implementation
+// per platform.
 #pragma once
 
 #include <string>
@@ -15,3 +16,7 @@ struct ToolOutcome {
 // comes back with "\n" line ends.
 ToolOutcome RunTool(const std::string& tool, const std::string& folder,
                     const std::vector<std::string>& arguments);
+
+// The system code page the tool converts texts to (Windows' ANSI code
+// page), or 0 where texts are bytes as given.
+unsigned SystemCodePage();
