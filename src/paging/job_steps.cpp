@@ -109,7 +109,10 @@ bool PrepareTexts() {
   ComposeHead(in, in.fontSizePercent, in.customColor, in.headerText, &utf8Head);
   const char* texts[3] = {in.fontSizePercent, in.customColor, in.headerText};
   for (int i = 0; i < 3; ++i) {
-    Utf8ToSystemCodePage(texts[i], codePageTexts[i], kTextSize, nullptr);
+    // A text that is not UTF-8 after all goes in as it is.
+    if (!Utf8ToSystemCodePage(texts[i], codePageTexts[i], kTextSize, nullptr)) {
+      snprintf(codePageTexts[i], kTextSize, "%s", texts[i]);
+    }
   }
   ComposeHead(in, codePageTexts[0], codePageTexts[1], codePageTexts[2], &codePageHead);
   if (!utf8Head.fits && !codePageHead.fits) {
