@@ -7,11 +7,11 @@
 #include "settings/settings_path.h"
 #include "settings/settings_win.h"
 
-const char kMainWindowTitle[] = "Foliostamp : R1.10 - page numbers for Markdown";
+const wchar_t kMainWindowTitle[] = L"Foliostamp : R1.10 - page numbers for Markdown";
 
 namespace {
 
-LRESULT OnCreate(HWND window, const CREATESTRUCTA* create) {
+LRESULT OnCreate(HWND window, const CREATESTRUCTW* create) {
   MeasureCellMetrics(window);
   LoadSettingsFile();
   BuildForm(window, create->hInstance);
@@ -35,7 +35,7 @@ LRESULT OnDestroy(HWND window) {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE: OnCreate(window, reinterpret_cast<CREATESTRUCTA*>(lParam)); return 0;
+    case WM_CREATE: OnCreate(window, reinterpret_cast<CREATESTRUCTW*>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window); return 0;
     case WM_SIZE: ResizeForm(window, LOWORD(lParam), HIWORD(lParam)); return 0;
     case WM_PAINT: PaintForm(window); return 0;
@@ -43,12 +43,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_HSCROLL: ScrollFormHorizontally(window, LOWORD(wParam)); return 0;
     case WM_VSCROLL: ScrollFormVertically(window, LOWORD(wParam)); return 0;
     case kJobDoneMessage: FinishJob(window); return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+    default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance) {
-  WNDCLASSA windowClass = {};
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
@@ -56,11 +56,11 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   windowClass.lpszClassName = kWindowClassName;
-  return RegisterClassA(&windowClass) != 0;
+  return RegisterClassW(&windowClass) != 0;
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {
-  return CreateWindowExA(0, kWindowClassName, kMainWindowTitle,
+  return CreateWindowExW(0, kWindowClassName, kMainWindowTitle,
                          WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT,
                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
                          nullptr);
@@ -77,20 +77,20 @@ void RestoreWindowRect(HWND window) {
 int RunFoliostamp(HINSTANCE instance, int showCommand) {
   ResetStores();
   if (!RegisterMainWindowClass(instance)) {
-    MessageBoxA(nullptr, "Few resource or Wrong coding", "Foliostamp", MB_ICONERROR);
+    MessageBoxW(nullptr, L"Few resource or Wrong coding", L"Foliostamp", MB_ICONERROR);
     return 0;
   }
   HWND window = CreateMainWindow(instance);
   if (window == nullptr) {
-    MessageBoxA(nullptr, "The main window could not be created.", "Foliostamp", MB_ICONERROR);
+    MessageBoxW(nullptr, L"The main window could not be created.", L"Foliostamp", MB_ICONERROR);
     return 0;
   }
   ShowWindow(window, showCommand);
   UpdateWindow(window);
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
 }

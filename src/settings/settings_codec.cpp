@@ -44,7 +44,11 @@ LineRead ReadLine(FILE* file, size_t* length) {
 }
 
 bool StartsWithMark(const char* text) {
-  return strncmp(text, kUtf8Mark, kUtf8MarkLength) == 0;
+  // Compared byte by byte: a shorter text ends at its NUL, which differs.
+  for (size_t i = 0; i < kUtf8MarkLength; ++i) {
+    if (text[i] != kUtf8Mark[i]) return false;
+  }
+  return true;
 }
 
 // The line's text as UTF-8, cut to what a slot holds at a character boundary.

@@ -1,14 +1,42 @@
 #include "settings/settings_win.h"
 
+#include <string.h>
+
 #include "common/store.h"
+#include "common/utf8_text.h"
+#include "common/wide_text_win.h"
 #include "form/form_win.h"
 #include "settings/settings_codec.h"
 #include "settings/settings_path.h"
 
+namespace {
+
+// An edit's text on its way into its slot, on the user-interface thread.
+wchar_t wideEdit[kTextSlotSize];
+// Three UTF-8 bytes at most for each UTF-16 unit.
+char utf8Edit[3 * kTextSlotSize];
+
+// The full path of the program's name in the current directory, as UTF-8,
+// and its length; 0 when it cannot be resolved, or the size it would need
+// when it is longer than SettingsPath can hold.
+uint32_t ResolveProgramPath(char* resolved, size_t resolvedSize) {
+  resolved[0] = '\0';
+  wchar_t name[32];
+  wchar_t full[kWidePathSize];
+  Utf8ToWide(kProgramFileName, name, 32);
+  DWORD length = GetFullPathNameW(name, kWidePathSize, full, nullptr);
+  if (length == 0 || length >= kWidePathSize) return length;
+  int needed = WideCharToMultiByte(CP_UTF8, 0, full, -1, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return 0;
+  if (!WideToUtf8(full, resolved, resolvedSize)) return static_cast<uint32_t>(needed);
+  return static_cast<uint32_t>(strlen(resolved));
+}
+
+}  // namespace
+
 void LoadSettingsFile() {
   char resolved[kSettingsPathSize];
-  DWORD length = GetFullPathNameA(kProgramFileName, sizeof resolved, resolved, nullptr);
-  if (length >= sizeof resolved) resolved[0] = '\0';
+  uint32_t length = ResolveProgramPath(resolved, sizeof resolved);
   if (FormSettingsPath(resolved, length)) ReadSettingsFile(SettingsPath);
 }
 
@@ -29,7 +57,14 @@ void HarvestEdits() {
   for (int row = 0; row < kLayoutRowCount; ++row) {
     const LayoutRow& r = LayoutTable[row];
     if (r.kind != EditField) continue;
-    int copied = GetWindowTextA(ControlHandles[row], TextSlots[r.slot], kTextSlotSize);
-    TextSlots[r.slot][copied > 0 ? copied : 0] = '\0';
+    int copied = GetWindowTextW(ControlHandles[row], wideEdit, kTextSlotSize);
+    if (copied < 0) copied = 0;
+    // A text cut by the buffer may end in the first half of a surrogate pair.
+    if (copied > 0 && IS_HIGH_SURROGATE(wideEdit[copied - 1])) --copied;
+    wideEdit[copied] = L'\0';
+    if (!WideToUtf8(wideEdit, utf8Edit, sizeof utf8Edit)) utf8Edit[0] = '\0';
+    size_t length = Utf8PrefixLength(utf8Edit, strlen(utf8Edit), kTextSlotSize - 1);
+    memcpy(TextSlots[r.slot], utf8Edit, length);
+    TextSlots[r.slot][length] = '\0';
   }
 }

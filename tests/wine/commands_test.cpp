@@ -59,7 +59,7 @@ TEST_F(CommandTest, ExecuteDeleteAndUndo) {
     BoxAnswerer no("Undo", IDNO);
     Click(kUndoRow);
     ASSERT_TRUE(no.Join());
-    EXPECT_EQ(no.text(), ToShiftJis("本当に復元しますか? 現在の.mdの内容が失われます。"));
+    EXPECT_EQ(no.text(), "本当に復元しますか? 現在の.mdの内容が失われます。");
   }
   EXPECT_EQ(JobThread, nullptr);
   EXPECT_STREQ(TextSlots[kResultText], "Total 3 pages.");
@@ -235,7 +235,7 @@ TEST_F(CommandTest, ExitAnswers) {
       BoxAnswerer answerer("Exit", c.answer);
       Click(kExitRow);
       ASSERT_TRUE(answerer.Join());
-      EXPECT_EQ(answerer.text(), c.language == 0 ? ToShiftJis(c.text) : c.text);
+      EXPECT_EQ(answerer.text(), c.text);
     }
     MSG quit;
     bool ended = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
@@ -277,7 +277,7 @@ struct DialogDriver {
       if (d->typeName.empty()) {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
       } else {
-        SetWindowTextA(name, d->typeName.c_str());
+        SetWindowTextW(name, Wide(d->typeName).c_str());
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
       }
     }
@@ -319,7 +319,7 @@ TEST_F(CommandTest, FileDialog) {
     EXPECT_EQ(driver.filterCount, 1);
     EXPECT_EQ(driver.filterText, "*.md");
     EXPECT_EQ(driver.fileName, c.expectedName);
-    EXPECT_EQ(lstrcmpiA(TextSlots[kMarkdownPath], c.expectedPath.c_str()), 0) << TextSlots[kMarkdownPath];
+    EXPECT_TRUE(SamePath(TextSlots[kMarkdownPath], c.expectedPath)) << TextSlots[kMarkdownPath];
     EXPECT_STREQ(TextSlots[kResultText], "");
   }
 }

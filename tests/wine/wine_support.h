@@ -10,8 +10,19 @@
 
 #include "test_files.h"
 
-// Shift JIS bytes of a UTF-8 text, converted by the platform.
-std::string ToShiftJis(const char* utf8);
+// UTF-16 of a UTF-8 text and back, converted by the platform.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+
+// Bytes of a text in the given code page, converted by the platform.
+std::string InCodePage(unsigned codePage, const std::string& utf8);
+
+// Files named by UTF-8 paths, whatever the system code page.
+std::string ReadNamedFile(const std::string& utf8Path);
+void WriteNamedFile(const std::string& utf8Path, const std::string& bytes);
+
+// Whether two UTF-8 paths name the same file, case ignored as Windows does.
+bool SamePath(const std::string& a, const std::string& b);
 
 // A new empty folder under the temp folder; returns its path without a
 // trailing backslash.
@@ -32,6 +43,7 @@ bool WaitForJobEnd();
 // Presses a form control as a mouse click would.
 void Click(int row);
 
+// A window's text, read through the wide function, as UTF-8.
 std::string WindowText(HWND window);
 
 // Finds a message box (or dialog) with the given title from a helper thread,
