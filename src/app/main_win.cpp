@@ -3,6 +3,7 @@
 #include "commands/commands_win.h"
 #include "common/store.h"
 #include "form/form_win.h"
+#include "form/scroll_math.h"
 #include "form/scroll_win.h"
 #include "settings/settings_path.h"
 #include "settings/settings_win.h"
@@ -67,10 +68,10 @@ HWND CreateMainWindow(HINSTANCE instance) {
 }
 
 void RestoreWindowRect(HWND window) {
-  int32_t width = Settings[kWindowRight] - Settings[kWindowLeft];
-  int32_t height = Settings[kWindowBottom] - Settings[kWindowTop];
-  if (width > 5 && height > 5) {
-    MoveWindow(window, Settings[kWindowLeft], Settings[kWindowTop], width, height, TRUE);
+  WindowBox box;
+  if (RestorableWindowBox(Settings[kWindowLeft], Settings[kWindowTop], Settings[kWindowRight],
+                          Settings[kWindowBottom], &box)) {
+    MoveWindow(window, box.x, box.y, box.width, box.height, TRUE);
   }
 }
 

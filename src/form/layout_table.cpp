@@ -125,7 +125,7 @@ bool IsPaintedKind(int32_t kind) {
 }
 
 int RadioRowForValue(int32_t value, int32_t firstRow) {
-  int32_t row = value + firstRow;
+  int64_t row = int64_t{value} + firstRow;
   if (row < 0 || row >= kLayoutRowCount) return -1;
   const LayoutRow& r = LayoutTable[row];
   return r.kind == RadioButton && r.aux == firstRow ? static_cast<int>(row) : -1;

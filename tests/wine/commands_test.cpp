@@ -174,6 +174,8 @@ TEST_F(CommandTest, RadioGroups) {
       {"colour 6 from an edited file", kColorChoice, 6, kGrayRow, 1, {kGrayRow, kFormatFirstRow}, {kBlackRow}},
       {"colour far outside the table", kColorChoice, 1000, kBlackRow, 0, {kBlackRow}, {kGrayRow}},
       {"colour -100", kColorChoice, -100, kBlackRow, 0, {kBlackRow}, {kGrayRow}},
+      {"colour INT32_MAX", kColorChoice, INT32_MAX, kGrayRow, 1, {kGrayRow}, {kBlackRow}},
+      {"position INT32_MIN", kPositionChoice, INT32_MIN, kPositionCenterRow, 1, {kPositionCenterRow}, {kPositionRightRow}},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);

@@ -133,9 +133,11 @@ TEST_F(SettingsTest, SavedRectangleNeedsMoreThanFivePixels) {
       {100, 100, 105, 300, false},
       {100, 100, 700, 105, false},
       {120, 90, 720, 590, true},
+      {INT32_MIN, 0, INT32_MAX, 400, false},
+      {0, INT32_MAX, 600, INT32_MIN, false},
   };
   for (const Case& c : kCases) {
-    SCOPED_TRACE(c.right);
+    SCOPED_TRACE(testing::Message() << c.left << ", " << c.top << ", " << c.right << ", " << c.bottom);
     CloseWindow();
     ResetStores();
     Settings[kWindowLeft] = c.left;
