@@ -32,6 +32,26 @@ uint32_t ResolveProgramPath(char* resolved, size_t resolvedSize) {
   return static_cast<uint32_t>(strlen(resolved));
 }
 
+// The rectangle the window has when it is neither minimised nor maximised,
+// in the screen coordinates GetWindowRect would give for it then. A
+// minimised window's own rectangle is only its icon's place.
+bool NormalWindowRect(HWND window, RECT* rect) {
+  WINDOWPLACEMENT placement = {};
+  placement.length = sizeof placement;
+  if (!GetWindowPlacement(window, &placement)) return false;
+  *rect = placement.rcNormalPosition;
+  if ((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0) return true;
+  // Workspace coordinates start at the work area's corner, away from the
+  // screen's when a taskbar sits at the top or the left.
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromRect(rect, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    OffsetRect(rect, monitor.rcWork.left - monitor.rcMonitor.left,
+               monitor.rcWork.top - monitor.rcMonitor.top);
+  }
+  return true;
+}
+
 }  // namespace
 
 void LoadSettingsFile() {
@@ -43,7 +63,7 @@ void LoadSettingsFile() {
 void SaveSettingsFile(HWND window) {
   HarvestEdits();
   RECT rect;
-  if (GetWindowRect(window, &rect)) {
+  if (NormalWindowRect(window, &rect)) {
     Settings[kWindowLeft] = rect.left;
     Settings[kWindowTop] = rect.top;
     Settings[kWindowRight] = rect.right;

@@ -7,7 +7,8 @@
 // Settings and TextSlots.
 void LoadSettingsFile();
 
-// Harvests the edits, records the window rectangle, writes the file, and ends
+// Harvests the edits, records the window's normal rectangle (also when it is
+// minimised or maximised), writes the file, and ends
 // the message loop in every case.
 void SaveSettingsFile(HWND window);
 

@@ -157,6 +157,37 @@ TEST_F(SettingsTest, SavedRectangleNeedsMoreThanFivePixels) {
   }
 }
 
+TEST_F(SettingsTest, SavedRectangleIsTheNormalOneWhateverTheShowState) {
+  const struct {
+    const char* name;
+    int show;
+  } kCases[] = {{"normal", SW_SHOWNORMAL}, {"minimised", SW_MINIMIZE}, {"maximised", SW_MAXIMIZE}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    CloseWindow();
+    ResetStores();
+    DeleteFileA(SettingsFile().c_str());
+    OpenWindow();
+    MoveWindow(window_, 110, 70, 620, 430, TRUE);
+    ShowWindow(window_, c.show);
+    PumpMessages();
+    EXPECT_EQ(CloseWindow(), 0);
+    EXPECT_EQ(Settings[kWindowLeft], 110);
+    EXPECT_EQ(Settings[kWindowTop], 70);
+    EXPECT_EQ(Settings[kWindowRight], 730);
+    EXPECT_EQ(Settings[kWindowBottom], 500);
+    // The next start shows the window there again.
+    ResetStores();
+    OpenWindow();
+    RECT rect;
+    GetWindowRect(window_, &rect);
+    EXPECT_EQ(rect.left, 110);
+    EXPECT_EQ(rect.top, 70);
+    EXPECT_EQ(rect.right, 730);
+    EXPECT_EQ(rect.bottom, 500);
+  }
+}
+
 TEST_F(SettingsTest, FileIsTheOneInTheCurrentDirectory) {
   OpenWindow();
   std::string expected = SettingsFile();
