@@ -20,15 +20,28 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW* create) {
   return 0;
 }
 
-LRESULT OnDestroy(HWND window) {
-  // A job still running finishes first, so its file is whole and its result
-  // is what the settings file keeps.
+// A job still running finishes first, so its file is whole and its result
+// is what the settings file keeps; then the settings are saved and the
+// message loop ends.
+void EndProgram(HWND window) {
   WaitForRunningJob(window);
   if (SettingsPath[0] != '\0') {
     SaveSettingsFile(window);
   } else {
     PostQuitMessage(0);
   }
+}
+
+LRESULT OnDestroy(HWND window) {
+  EndProgram(window);
+  return 0;
+}
+
+// The session ends whatever the answer to WM_QUERYENDSESSION was, and the
+// process with it once this returns: finish as a close would. The job's end
+// also gives up the hold on the session.
+LRESULT OnEndSession(HWND window, WPARAM ending) {
+  if (ending != FALSE) EndProgram(window);
   return 0;
 }
 
@@ -38,6 +51,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_CREATE: OnCreate(window, reinterpret_cast<CREATESTRUCTW*>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window); return 0;
+    case WM_QUERYENDSESSION: return HoldSessionEndForJob(window);
+    case WM_ENDSESSION: OnEndSession(window, wParam); return 0;
     case WM_SIZE: ResizeForm(window, LOWORD(lParam), HIWORD(lParam)); return 0;
     case WM_PAINT: PaintForm(window); return 0;
     case WM_COMMAND: HandleCommand(window, static_cast<UINT>(wParam)); return 0;

@@ -32,6 +32,8 @@ JobInput pendingInput;
 // Written by the worker just before it posts kJobDoneMessage; the window
 // reads it only after that message, or after the worker has ended.
 const char* volatile jobResult = nullptr;
+// Whether a shutdown block reason is in place for the running job.
+bool sessionEndHeld = false;
 
 void ReportJobEnd(void* window, const JobReport& report) {
   jobResult = report.text;
@@ -125,6 +127,13 @@ void RunCommand(HWND window, int id) {
   }
 }
 
+// Gives up the hold on the session end, if there is one.
+void ReleaseSessionEnd(HWND window) {
+  if (!sessionEndHeld) return;
+  ShutdownBlockReasonDestroy(window);
+  sessionEndHeld = false;
+}
+
 // The language, size and job buttons keep the result on show.
 bool KeepsResultText(int id) {
   return id == kLanguageRow || id == kDefaultSizeRow ||
@@ -170,9 +179,20 @@ LRESULT FinishJob(HWND window) {
   const char* result = jobResult;
   SetTextSlot(kResultText, result != nullptr ? result : "");
   EnableInputs();
+  ReleaseSessionEnd(window);
   InvalidateRect(window, nullptr, TRUE);
   return 0;
 }
+
+LRESULT HoldSessionEndForJob(HWND window) {
+  if (JobThread == nullptr) return TRUE;
+  if (!sessionEndHeld) {
+    sessionEndHeld =
+        ShutdownBlockReasonCreate(window, L"Foliostamp is rewriting a Markdown file.") != FALSE;
+  }
+  return FALSE;
+}
+
 
 void WaitForRunningJob(HWND window) {
   if (JobThread == nullptr) return;

@@ -27,3 +27,7 @@ LRESULT FinishJob(HWND window);
 // thread, then finishes it. Called as the window is destroyed so that the
 // Markdown file is never left half written.
 void WaitForRunningJob(HWND window);
+
+// The answer to WM_QUERYENDSESSION: TRUE when no job runs; while one runs,
+// FALSE, with a reason the system shows the user for holding the session.
+LRESULT HoldSessionEndForJob(HWND window);

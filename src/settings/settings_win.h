@@ -8,8 +8,8 @@
 void LoadSettingsFile();
 
 // Harvests the edits, records the window's normal rectangle (also when it is
-// minimised or maximised), writes the file, and ends
-// the message loop in every case.
+// minimised or maximised), writes the file, and ends the message loop in
+// every case.
 void SaveSettingsFile(HWND window);
 
 // Copies every edit control's text into its TextSlots entry.
