@@ -55,6 +55,8 @@ bool NormalWindowRect(HWND window, RECT* rect) {
 }  // namespace
 
 void LoadSettingsFile() {
+  // A first start speaks the user's language; a Language in the file wins.
+  Settings[kLanguage] = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? 0 : 1;
   char resolved[kSettingsPathSize];
   uint32_t length = ResolveProgramPath(resolved, sizeof resolved);
   if (FormSettingsPath(resolved, length)) ReadSettingsFile(SettingsPath);

@@ -37,6 +37,7 @@ TEST_F(CommandTest, ExecuteDeleteAndUndo) {
   std::string bak = Path("book.bak");
   std::string original = SmallDocument();
   WriteFileBytes(md, original);
+  PrepareSettings();  // Japanese, whatever the user's language
   OpenWindow();
   SetTextSlot(kMarkdownPath, md.c_str());
 
@@ -92,6 +93,7 @@ TEST_F(CommandTest, InputsLockedWhileAJobRuns) {
   std::string md = Path("large.md");
   std::string original = LargeDocument(&pages);
   WriteFileBytes(md, original);
+  PrepareSettings();  // Japanese, whatever the user's language
   OpenWindow();
   SetTextSlot(kMarkdownPath, md.c_str());
   SetWindowTextA(ControlHandles[kHeaderTextRow], "Book");
@@ -133,6 +135,7 @@ TEST_F(CommandTest, EditNotificationChangesNothing) {
 }
 
 TEST_F(CommandTest, TwoLanguageClicksBringTheCaptionsBack) {
+  PrepareSettings();  // Japanese, whatever the user's language
   OpenWindow();
   SetTextSlot(kResultText, "Done undo.");
   std::string before[kLayoutRowCount];
@@ -229,10 +232,11 @@ TEST_F(CommandTest, ExitAnswers) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.answer);
     CloseWindow();
-    DeleteFileA(SettingsFile().c_str());
     ResetStores();
     Settings[kLanguage] = c.language;
+    PrepareSettings();
     OpenWindow();
+    DeleteFileA(SettingsFile().c_str());  // only an exit writes it again
     {
       BoxAnswerer answerer("Exit", c.answer);
       Click(kExitRow);

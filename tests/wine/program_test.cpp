@@ -24,7 +24,8 @@ TEST_F(ProgramTest, ClosingByTheFrameSavesAndExitsWithZero) {
   MoveWindow(program.window(), 50, 60, 500, 400, TRUE);
   PostMessageA(program.window(), WM_CLOSE, 0, 0);
   EXPECT_EQ(program.WaitForExit(20000), 0);
-  EXPECT_EQ(SettingsText().substr(0, 25), "20\r\n0\r\n50\r\n60\r\n550\r\n460\r\n");
+  EXPECT_EQ(SettingsText().substr(0, 25), "20\r\n" + std::to_string(FirstStartLanguage()) +
+                                               "\r\n50\r\n60\r\n550\r\n460\r\n");
 }
 
 TEST_F(ProgramTest, ExitButtonAsksFirst) {

@@ -60,6 +60,10 @@ bool SamePath(const std::string& a, const std::string& b) {
   return lstrcmpiW(Wide(a).c_str(), Wide(b).c_str()) == 0;
 }
 
+int32_t FirstStartLanguage() {
+  return GetACP() == 932 ? 0 : 1;
+}
+
 std::string MakeTempFolder() {
   static int counter = 0;
   char base[MAX_PATH];

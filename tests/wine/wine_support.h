@@ -24,6 +24,10 @@ void WriteNamedFile(const std::string& utf8Path, const std::string& bytes);
 // Whether two UTF-8 paths name the same file, case ignored as Windows does.
 bool SamePath(const std::string& a, const std::string& b);
 
+// The Language a first start picks on this prefix: the 932 prefix has a
+// Japanese user interface (0), the 1252 one an English one (1).
+int32_t FirstStartLanguage();
+
 // A new empty folder under the temp folder; returns its path without a
 // trailing backslash.
 std::string MakeTempFolder();
