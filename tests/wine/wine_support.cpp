@@ -205,6 +205,13 @@ int WindowTest::CloseWindow() {
   return exitCode;
 }
 
+void WindowTest::RestartWindow() {
+  EXPECT_EQ(CloseWindow(), 0);
+  ResetStores();
+  SetCurrentDirectoryA(folder_.c_str());
+  OpenWindow();
+}
+
 namespace {
 
 std::string ProgramPath() {

@@ -84,6 +84,10 @@ class WindowTest : public ::testing::Test {
   // Destroys it (saving settings as the program does) and drains the queue.
   // Returns the exit code the quit message carried, or -1 without one.
   int CloseWindow();
+  // Closes the window and opens a new one over fresh stores, as the program
+  // started again in the temp folder would (the file dialog may have
+  // changed the current directory meanwhile).
+  void RestartWindow();
 
   std::string Path(const char* name) const { return folder_ + "\\" + name; }
   std::string SettingsFile() const { return Path("Foliostamp.ini"); }
