@@ -79,11 +79,10 @@ void HarvestEdits() {
   for (int row = 0; row < kLayoutRowCount; ++row) {
     const LayoutRow& r = LayoutTable[row];
     if (r.kind != EditField) continue;
+    // 31999 UTF-16 units are never fewer UTF-8 bytes than a slot holds, so
+    // a text cut here (even inside a surrogate pair) is cut again below.
     int copied = GetWindowTextW(ControlHandles[row], wideEdit, kTextSlotSize);
-    if (copied < 0) copied = 0;
-    // A text cut by the buffer may end in the first half of a surrogate pair.
-    if (copied > 0 && IS_HIGH_SURROGATE(wideEdit[copied - 1])) --copied;
-    wideEdit[copied] = L'\0';
+    wideEdit[copied > 0 ? copied : 0] = L'\0';
     if (!WideToUtf8(wideEdit, utf8Edit, sizeof utf8Edit)) utf8Edit[0] = '\0';
     size_t length = Utf8PrefixLength(utf8Edit, strlen(utf8Edit), kTextSlotSize - 1);
     memcpy(TextSlots[r.slot], utf8Edit, length);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "form/form_win.h"
 #include "paging/file_ops.h"
 #include "settings/settings_path.h"
+#include "settings/settings_win.h"
 #include "wine_support.h"
 
 namespace {
@@ -158,6 +160,31 @@ TEST_F(SettingsTest, LongestTextSurvivesAnExitWhole) {
   ResetStores();
   OpenWindow();
   EXPECT_EQ(std::string(TextSlots[kHeaderText]), longest);
+}
+
+TEST_F(SettingsTest, EditTextsBecomeUtf8CutBetweenCharacters) {
+  std::string japanese;
+  for (int i = 0; i < 10666; ++i) japanese += "日";  // 31998 bytes
+  struct Case {
+    const char* name;
+    std::wstring typed;
+    std::string harvested;
+  };
+  const Case kCases[] = {
+      {"any character", L"\u00dcn\u00efc\u00f6d\u00e9 \ud55c\uad6d\uc5b4 \U0001F600",
+       "Ünïcödé 한국어 😀"},
+      {"three-byte characters past a slot", std::wstring(12000, L'\u65e5'), japanese},
+      {"a four-byte character across the end", std::wstring(31997, L'a') + L"\U0001F600",
+       std::string(31997, 'a')},
+      {"the longest ASCII text", std::wstring(31999, L'z'), std::string(31999, 'z')},
+  };
+  OpenWindow();
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    SetWindowTextW(ControlHandles[kHeaderTextRow], c.typed.c_str());
+    HarvestEdits();
+    EXPECT_TRUE(std::string(TextSlots[kHeaderText]) == c.harvested) << strlen(TextSlots[kHeaderText]);
+  }
 }
 
 TEST_F(SettingsTest, SavedRectangleNeedsMoreThanFivePixels) {
