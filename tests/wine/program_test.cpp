@@ -28,6 +28,25 @@ TEST_F(ProgramTest, ClosingByTheFrameSavesAndExitsWithZero) {
                                                "\r\n50\r\n60\r\n550\r\n460\r\n");
 }
 
+// The program's manifest, as the loader finds it in Foliostamp.exe. Wine
+// does not tell another process's DPI awareness, so the request is read.
+TEST(ProgramManifest, AsInvokerSystemDpiAwareClassicControls) {
+  HMODULE program = LoadLibraryExA(ProgramPath().c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(program, nullptr);
+  HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(found, nullptr);
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(program, found)));
+  std::string manifest(bytes, SizeofResource(program, found));
+  FreeLibrary(program);
+  auto has = [&](const char* text) { return manifest.find(text) != std::string::npos; };
+  EXPECT_TRUE(has("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"));
+  EXPECT_TRUE(has("<windowsSettings>"));
+  EXPECT_TRUE(has("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"));
+  EXPECT_TRUE(has("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">system</dpiAwareness>"));
+  EXPECT_FALSE(has("Common-Controls"));
+}
+
 TEST_F(ProgramTest, ExitButtonAsksFirst) {
   ChildProgram program(folder_);
   ASSERT_TRUE(program.started());

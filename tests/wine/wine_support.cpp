@@ -212,14 +212,14 @@ void WindowTest::RestartWindow() {
   OpenWindow();
 }
 
-namespace {
-
 std::string ProgramPath() {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
   std::string folder(path, length);
   return folder.substr(0, folder.find_last_of('\\') + 1) + "Foliostamp.exe";
 }
+
+namespace {
 
 struct ThreadWindowSearch {
   HWND found;

@@ -97,6 +97,9 @@ class WindowTest : public ::testing::Test {
   HWND window_ = nullptr;
 };
 
+// Foliostamp.exe beside the tests.
+std::string ProgramPath();
+
 // The real Foliostamp.exe, started in a folder as a user would.
 class ChildProgram {
  public:
