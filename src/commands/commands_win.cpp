@@ -193,7 +193,6 @@ LRESULT HoldSessionEndForJob(HWND window) {
   return FALSE;
 }
 
-
 void WaitForRunningJob(HWND window) {
   if (JobThread == nullptr) return;
   HANDLE thread = JobThread;
