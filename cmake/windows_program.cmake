@@ -59,4 +59,12 @@ if(FOLIOSTAMP_TESTS)
   )
   target_link_libraries(form_data_tests PRIVATE foliostamp_form GTest::gtest_main)
   add_test(NAME form_data_tests COMMAND form_data_tests)
+  # Natively the form arithmetic runs under the undefined-behaviour checks:
+  # a settings file can feed it any 32-bit values.
+  if(NOT WIN32 AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    set(form_sanitizers -fsanitize=undefined -fno-sanitize-recover=undefined)
+    target_compile_options(foliostamp_form PRIVATE ${form_sanitizers})
+    target_compile_options(form_data_tests PRIVATE ${form_sanitizers})
+    target_link_options(form_data_tests PRIVATE ${form_sanitizers})
+  endif()
 endif()

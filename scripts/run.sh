@@ -5,7 +5,8 @@
 # Xvfb, saves a screenshot of the window and says where. On Windows (Git Bash
 # or MSYS) it builds with the default CMake generator and starts the program.
 # The program keeps its Foliostamp.ini in build/run, so choices made in one
-# run are there in the next.
+# run are there in the next. Under Wine it runs on a Japanese system (code
+# page 932); FOLIOSTAMP_CODE_PAGE=1252 scripts/run.sh runs it on a Western one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$(pwd)"

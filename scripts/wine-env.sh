@@ -1,12 +1,26 @@
 # Sourced by the scripts that run Windows programs under Wine. Keeps a private
 # Wine prefix inside the build folder and a display for the windows.
+#
+# FOLIOSTAMP_CODE_PAGE picks the Windows to run on: 932 (Japanese, the
+# default) or 1252 (Western). Wine takes the system code page and the user's
+# language from LANG; each code page has a prefix of its own.
 repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-export WINEPREFIX="${FOLIOSTAMP_WINEPREFIX:-$repo_root/build/wineprefix}"
+FOLIOSTAMP_CODE_PAGE="${FOLIOSTAMP_CODE_PAGE:-932}"
+case "$FOLIOSTAMP_CODE_PAGE" in
+  932) wine_lang=ja_JP.UTF-8 ;;
+  1252) wine_lang=C.UTF-8 ;;
+  *)
+    echo "FOLIOSTAMP_CODE_PAGE must be 932 or 1252, not $FOLIOSTAMP_CODE_PAGE" >&2
+    return 1
+    ;;
+esac
+export FOLIOSTAMP_CODE_PAGE
+export WINEPREFIX="${FOLIOSTAMP_WINEPREFIX:-$repo_root/build/wineprefix-$FOLIOSTAMP_CODE_PAGE}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
+export LANG="$wine_lang"
+export LC_ALL="$wine_lang"
 WINE_BIN=/usr/lib/wine/wine64
 [ -x "$WINE_BIN" ] || WINE_BIN="$(command -v wine64 || command -v wine)"
 
@@ -32,12 +46,23 @@ ensure_display() {
   return 1
 }
 
-# Creates the prefix once; windows close at once without a window manager.
+# Runs Wine's reg tool with no pipes attached.
+wine_reg() {
+  "$WINE_BIN" reg "$@" /f >/dev/null 2>&1 </dev/null
+}
+
+# Creates the prefix once and reuses it. Windows close at once without a
+# window manager. The system font becomes a proportional Japanese font, so
+# the captions read right (and fit) on either code page.
 ensure_prefix() {
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  local ready="$WINEPREFIX/foliostamp-prefix-ready"
+  if [ ! -f "$ready" ]; then
     mkdir -p "$WINEPREFIX"
     "$WINE_BIN" wineboot -i >/dev/null 2>&1 </dev/null
-    "$WINE_BIN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
+    wine_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
+    wine_reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v System /t REG_SZ /d IPAPGothic
+    wineserver -w >/dev/null 2>&1 </dev/null || true
+    touch "$ready"
   fi
   # A persistent server started here, with no pipes attached, so that test
   # runners reading a program's output do not wait for Wine's helpers.

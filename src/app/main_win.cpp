@@ -3,15 +3,16 @@
 #include "commands/commands_win.h"
 #include "common/store.h"
 #include "form/form_win.h"
+#include "form/scroll_math.h"
 #include "form/scroll_win.h"
 #include "settings/settings_path.h"
 #include "settings/settings_win.h"
 
-const char kMainWindowTitle[] = "Foliostamp : R1.10 - page numbers for Markdown";
+const wchar_t kMainWindowTitle[] = L"Foliostamp : R1.10 - page numbers for Markdown";
 
 namespace {
 
-LRESULT OnCreate(HWND window, const CREATESTRUCTA* create) {
+LRESULT OnCreate(HWND window, const CREATESTRUCTW* create) {
   MeasureCellMetrics(window);
   LoadSettingsFile();
   BuildForm(window, create->hInstance);
@@ -19,15 +20,28 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA* create) {
   return 0;
 }
 
-LRESULT OnDestroy(HWND window) {
-  // A job still running finishes first, so its file is whole and its result
-  // is what the settings file keeps.
+// A job still running finishes first, so its file is whole and its result
+// is what the settings file keeps; then the settings are saved and the
+// message loop ends.
+void EndProgram(HWND window) {
   WaitForRunningJob(window);
   if (SettingsPath[0] != '\0') {
     SaveSettingsFile(window);
   } else {
     PostQuitMessage(0);
   }
+}
+
+LRESULT OnDestroy(HWND window) {
+  EndProgram(window);
+  return 0;
+}
+
+// The session ends whatever the answer to WM_QUERYENDSESSION was, and the
+// process with it once this returns: finish as a close would. The job's end
+// also gives up the hold on the session.
+LRESULT OnEndSession(HWND window, WPARAM ending) {
+  if (ending != FALSE) EndProgram(window);
   return 0;
 }
 
@@ -35,20 +49,22 @@ LRESULT OnDestroy(HWND window) {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE: OnCreate(window, reinterpret_cast<CREATESTRUCTA*>(lParam)); return 0;
+    case WM_CREATE: OnCreate(window, reinterpret_cast<CREATESTRUCTW*>(lParam)); return 0;
     case WM_DESTROY: OnDestroy(window); return 0;
+    case WM_QUERYENDSESSION: return HoldSessionEndForJob(window);
+    case WM_ENDSESSION: OnEndSession(window, wParam); return 0;
     case WM_SIZE: ResizeForm(window, LOWORD(lParam), HIWORD(lParam)); return 0;
     case WM_PAINT: PaintForm(window); return 0;
     case WM_COMMAND: HandleCommand(window, static_cast<UINT>(wParam)); return 0;
     case WM_HSCROLL: ScrollFormHorizontally(window, LOWORD(wParam)); return 0;
     case WM_VSCROLL: ScrollFormVertically(window, LOWORD(wParam)); return 0;
     case kJobDoneMessage: FinishJob(window); return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+    default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance) {
-  WNDCLASSA windowClass = {};
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
@@ -56,41 +72,41 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   windowClass.lpszClassName = kWindowClassName;
-  return RegisterClassA(&windowClass) != 0;
+  return RegisterClassW(&windowClass) != 0;
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {
-  return CreateWindowExA(0, kWindowClassName, kMainWindowTitle,
+  return CreateWindowExW(0, kWindowClassName, kMainWindowTitle,
                          WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT,
                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
                          nullptr);
 }
 
 void RestoreWindowRect(HWND window) {
-  int32_t width = Settings[kWindowRight] - Settings[kWindowLeft];
-  int32_t height = Settings[kWindowBottom] - Settings[kWindowTop];
-  if (width > 5 && height > 5) {
-    MoveWindow(window, Settings[kWindowLeft], Settings[kWindowTop], width, height, TRUE);
+  WindowBox box;
+  if (RestorableWindowBox(Settings[kWindowLeft], Settings[kWindowTop], Settings[kWindowRight],
+                          Settings[kWindowBottom], &box)) {
+    MoveWindow(window, box.x, box.y, box.width, box.height, TRUE);
   }
 }
 
 int RunFoliostamp(HINSTANCE instance, int showCommand) {
   ResetStores();
   if (!RegisterMainWindowClass(instance)) {
-    MessageBoxA(nullptr, "Few resource or Wrong coding", "Foliostamp", MB_ICONERROR);
+    MessageBoxW(nullptr, L"Few resource or Wrong coding", L"Foliostamp", MB_ICONERROR);
     return 0;
   }
   HWND window = CreateMainWindow(instance);
   if (window == nullptr) {
-    MessageBoxA(nullptr, "The main window could not be created.", "Foliostamp", MB_ICONERROR);
+    MessageBoxW(nullptr, L"The main window could not be created.", L"Foliostamp", MB_ICONERROR);
     return 0;
   }
   ShowWindow(window, showCommand);
   UpdateWindow(window);
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
 }

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-constexpr const char* kWindowClassName = "Foliostamp";
-extern const char kMainWindowTitle[];
+constexpr const wchar_t* kWindowClassName = L"Foliostamp";
+extern const wchar_t kMainWindowTitle[];
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

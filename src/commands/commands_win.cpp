@@ -1,10 +1,10 @@
 #include "commands/commands_win.h"
 
 #include <process.h>
-#include <string.h>
 
 #include "commands/message_table.h"
 #include "common/store.h"
+#include "common/wide_text_win.h"
 #include "form/form_win.h"
 #include "form/scroll_win.h"
 #include "paging/jobs.h"
@@ -32,10 +32,12 @@ JobInput pendingInput;
 // Written by the worker just before it posts kJobDoneMessage; the window
 // reads it only after that message, or after the worker has ended.
 const char* volatile jobResult = nullptr;
+// Whether a shutdown block reason is in place for the running job.
+bool sessionEndHeld = false;
 
 void ReportJobEnd(void* window, const JobReport& report) {
   jobResult = report.text;
-  PostMessageA(static_cast<HWND>(window), kJobDoneMessage, 0, 0);
+  PostMessageW(static_cast<HWND>(window), kJobDoneMessage, 0, 0);
 }
 
 unsigned __stdcall RunJob(void* window) {
@@ -55,45 +57,47 @@ void ToggleLanguage() {
 
 void SelectMarkdownFile(HWND window) {
   const LayoutRow& row = LayoutTable[kFileSelectRow];
-  char path[kDialogPathSize] = "";
-  char title[kDialogTitleSize] = "";
+  wchar_t path[kDialogPathSize] = L"";
+  wchar_t title[kDialogTitleSize] = L"";
   // A path too long for the dialog (an edited settings file) starts it empty.
-  size_t length = strlen(TextSlots[row.slot]);
-  if (length < sizeof path) memcpy(path, TextSlots[row.slot], length + 1);
-  OPENFILENAMEA dialog = {};
+  Utf8ToWide(TextSlots[row.slot], path, kDialogPathSize);
+  OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = window;
-  dialog.lpstrFilter = "*.md\0*.md\0";
+  dialog.lpstrFilter = L"*.md\0*.md\0";
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = path;
-  dialog.nMaxFile = sizeof path;
+  dialog.nMaxFile = kDialogPathSize;
   dialog.lpstrFileTitle = title;
-  dialog.nMaxFileTitle = sizeof title;
+  dialog.nMaxFileTitle = kDialogTitleSize;
   dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-  if (GetOpenFileNameA(&dialog)) SetTextSlot(row.slot, path);
+  if (!GetOpenFileNameW(&dialog)) return;
+  // 999 UTF-16 units are at most 2997 UTF-8 bytes: always within a slot.
+  char chosen[3 * kDialogPathSize];
+  if (WideToUtf8(path, chosen, sizeof chosen)) SetTextSlot(row.slot, chosen);
 }
 
 // A value that names no radio of the group (an edited settings file) has no
 // mark to clear.
 void SelectRadio(int row) {
   const LayoutRow& r = LayoutTable[row];
-  int marked = Settings[r.slot] + r.aux;
-  bool inGroup = marked >= 0 && marked < kLayoutRowCount &&
-                 LayoutTable[marked].kind == RadioButton && LayoutTable[marked].aux == r.aux;
-  if (inGroup) SendMessageA(ControlHandles[marked], BM_SETCHECK, BST_UNCHECKED, 0);
+  int marked = RadioRowForValue(Settings[r.slot], r.aux);
+  if (marked >= 0) SendMessageW(ControlHandles[marked], BM_SETCHECK, BST_UNCHECKED, 0);
   Settings[r.slot] = row - r.aux;
-  SendMessageA(ControlHandles[row], BM_SETCHECK, BST_CHECKED, 0);
+  SendMessageW(ControlHandles[row], BM_SETCHECK, BST_CHECKED, 0);
 }
 
 void ToggleCheckBox(int row) {
   const LayoutRow& r = LayoutTable[row];
   Settings[r.slot] = Settings[r.slot] != 0 ? 0 : 1;
-  SendMessageA(ControlHandles[row], BM_SETCHECK, Settings[r.slot] != 0 ? BST_CHECKED : BST_UNCHECKED,
+  SendMessageW(ControlHandles[row], BM_SETCHECK, Settings[r.slot] != 0 ? BST_CHECKED : BST_UNCHECKED,
                0);
 }
 
-bool Confirm(HWND window, const Message& message, const char* title) {
-  return MessageBoxA(window, MessageText(message, Settings[kLanguage]), title, MB_YESNO) == IDYES;
+bool Confirm(HWND window, const Message& message, const wchar_t* title) {
+  wchar_t text[256];
+  CodePageToWide(kCaptionCodePage, MessageText(message, Settings[kLanguage]), text, 256);
+  return MessageBoxW(window, text, title, MB_YESNO) == IDYES;
 }
 
 void RunCommand(HWND window, int id) {
@@ -113,14 +117,21 @@ void RunCommand(HWND window, int id) {
     case kAnnotateRow: ToggleCheckBox(id); break;
     case kExecuteRow: StartJob(JobKind::Insert, window); break;
     case kExitRow:
-      if (Confirm(window, ExitConfirmation, "Exit")) SendMessageA(window, WM_DESTROY, 0, 0);
+      if (Confirm(window, ExitConfirmation, L"Exit")) SendMessageW(window, WM_DESTROY, 0, 0);
       break;
     case kDeleteRow: StartJob(JobKind::Remove, window); break;
     case kUndoRow:
-      if (Confirm(window, UndoConfirmation, "Undo")) StartJob(JobKind::Undo, window);
+      if (Confirm(window, UndoConfirmation, L"Undo")) StartJob(JobKind::Undo, window);
       break;
     default: break;
   }
+}
+
+// Gives up the hold on the session end, if there is one.
+void ReleaseSessionEnd(HWND window) {
+  if (!sessionEndHeld) return;
+  ShutdownBlockReasonDestroy(window);
+  sessionEndHeld = false;
 }
 
 // The language, size and job buttons keep the result on show.
@@ -168,8 +179,18 @@ LRESULT FinishJob(HWND window) {
   const char* result = jobResult;
   SetTextSlot(kResultText, result != nullptr ? result : "");
   EnableInputs();
+  ReleaseSessionEnd(window);
   InvalidateRect(window, nullptr, TRUE);
   return 0;
+}
+
+LRESULT HoldSessionEndForJob(HWND window) {
+  if (JobThread == nullptr) return TRUE;
+  if (!sessionEndHeld) {
+    sessionEndHeld =
+        ShutdownBlockReasonCreate(window, L"Foliostamp is rewriting a Markdown file.") != FALSE;
+  }
+  return FALSE;
 }
 
 void WaitForRunningJob(HWND window) {
@@ -180,7 +201,7 @@ void WaitForRunningJob(HWND window) {
   while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
          WAIT_OBJECT_0 + 1) {
     MSG message;
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
   FinishJob(window);
 }

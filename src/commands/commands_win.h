@@ -24,6 +24,10 @@ void EnableInputs();
 LRESULT FinishJob(HWND window);
 
 // Waits for a running job while still answering messages sent to this
-// thread, then finishes it. Called as the window is destroyed so that the
-// Markdown file is never left half written.
+// thread, then finishes it. Called as the window is destroyed, and as the
+// session ends, so that the Markdown file is never left half written.
 void WaitForRunningJob(HWND window);
+
+// The answer to WM_QUERYENDSESSION: TRUE when no job runs; while one runs,
+// FALSE, with a reason the system shows the user for holding the session.
+LRESULT HoldSessionEndForJob(HWND window);

@@ -3,10 +3,31 @@
 #include <stdio.h>
 
 #include "common/store.h"
+#include "common/wide_text_win.h"
 
 HWND ControlHandles[kLayoutRowCount];
 
 namespace {
+
+// The UTF-16 form of a slot, a number or a caption on its way to the
+// platform. One at a time, on the user-interface thread.
+wchar_t wideText[kTextSlotSize];
+
+// A slot's UTF-8 text; a malformed sequence (a hand-edited settings file)
+// shows as the replacement character instead of emptying the text.
+const wchar_t* WideFromUtf8(const char* text) {
+  if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wideText, kTextSlotSize) <= 0) wideText[0] = L'\0';
+  return wideText;
+}
+
+const wchar_t* WideCaption(const char* caption) {
+  CodePageToWide(kCaptionCodePage, caption, wideText, kTextSlotSize);
+  return wideText;
+}
+
+void SetText(HWND control, const wchar_t* text) {
+  SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
 
 void SetInitialState(int row) {
   const LayoutRow& r = LayoutTable[row];
@@ -14,19 +35,21 @@ void SetInitialState(int row) {
   char number[50];
   switch (r.kind) {
     case RadioButton:
-      if (Settings[r.slot] == row - r.aux) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+      if (RadioRowForValue(Settings[r.slot], r.aux) == row) {
+        SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+      }
       break;
     case CheckBox:
-      if (Settings[r.slot] != 0) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+      if (Settings[r.slot] != 0) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
       break;
     case SlotLabel:
     case EditField:
-      SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(TextSlots[r.slot]));
+      SetText(control, WideFromUtf8(TextSlots[r.slot]));
       break;
     case DecimalLabel:
     case HexLabel:
       snprintf(number, sizeof number, r.kind == HexLabel ? "%x" : "%d", Settings[r.slot]);
-      SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(number));
+      SetText(control, WideFromUtf8(number));
       break;
     default:
       break;
@@ -41,18 +64,18 @@ void PaintRow(HDC dc, int row) {
   if (p.left < 0) return;
   RECT rect = {p.left, p.top, p.right, p.bottom};
   char number[50];
-  const char* text = nullptr;
+  const wchar_t* text = nullptr;
   switch (r.kind) {
     case PaintedCaption:
-      text = RowCaption(r, Settings[kLanguage]);
+      text = WideCaption(RowCaption(r, Settings[kLanguage]));
       break;
     case PaintedSlotText:
-      text = TextSlots[r.slot];
+      text = WideFromUtf8(TextSlots[r.slot]);
       break;
     case PaintedDecimal:
     case PaintedHex:
       snprintf(number, sizeof number, r.kind == PaintedHex ? "%#x" : "%d", Settings[r.slot]);
-      text = number;
+      text = WideFromUtf8(number);
       break;
     case PaintedEdge:
       DrawEdge(dc, &rect, r.style, static_cast<UINT>(r.aux));
@@ -60,15 +83,15 @@ void PaintRow(HDC dc, int row) {
     default:
       return;
   }
-  if (text != nullptr) DrawTextA(dc, text, -1, &rect, r.style);
+  if (text != nullptr) DrawTextW(dc, text, -1, &rect, r.style);
 }
 
 }  // namespace
 
 void MeasureCellMetrics(HWND window) {
   HDC dc = GetDC(window);
-  TEXTMETRICA metrics = {};
-  GetTextMetricsA(dc, &metrics);
+  TEXTMETRICW metrics = {};
+  GetTextMetricsW(dc, &metrics);
   CellMetrics = CellFromTextMetrics(metrics.tmAveCharWidth, metrics.tmHeight,
                                     metrics.tmExternalLeading, metrics.tmPitchAndFamily);
   ReleaseDC(window, dc);
@@ -79,8 +102,10 @@ void BuildForm(HWND window, HINSTANCE instance) {
     const LayoutRow& r = LayoutTable[row];
     const char* windowClass = WindowClassForKind(r.kind);
     if (windowClass == nullptr) continue;
+    wchar_t wideClass[16];
+    Utf8ToWide(windowClass, wideClass, 16);
     PixelRect p = FormRectToPixels(row);
-    ControlHandles[row] = CreateWindowExA(0, windowClass, " ", r.style, p.left, p.top,
+    ControlHandles[row] = CreateWindowExW(0, wideClass, L" ", r.style, p.left, p.top,
                                           p.right - p.left, p.bottom - p.top, window,
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(row)),
                                           instance, nullptr);
@@ -93,8 +118,7 @@ void ApplyCaptions() {
   for (int row = 0; row < kLayoutRowCount; ++row) {
     const LayoutRow& r = LayoutTable[row];
     if (!HasControlCaption(r.kind)) continue;
-    SendMessageA(ControlHandles[row], WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>(RowCaption(r, Settings[kLanguage])));
+    SetText(ControlHandles[row], WideCaption(RowCaption(r, Settings[kLanguage])));
   }
 }
 

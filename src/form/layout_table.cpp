@@ -124,6 +124,13 @@ bool IsPaintedKind(int32_t kind) {
          kind == PaintedHex || kind == PaintedEdge;
 }
 
+int RadioRowForValue(int32_t value, int32_t firstRow) {
+  int64_t row = int64_t{value} + firstRow;
+  if (row < 0 || row >= kLayoutRowCount) return -1;
+  const LayoutRow& r = LayoutTable[row];
+  return r.kind == RadioButton && r.aux == firstRow ? static_cast<int>(row) : -1;
+}
+
 PixelRect FormRectToPixels(const LayoutRow& row, CellSize cell, FormOrigin origin) {
   // Product first, then the truncating division, then the whole-cell scroll.
   PixelRect r;

@@ -33,6 +33,10 @@ struct LayoutRow {
   const char* captions[2];           // Japanese (Shift JIS), English
 };
 
+// The code page of the Japanese captions and messages, whatever the
+// system's own code page is.
+constexpr unsigned kCaptionCodePage = 932;
+
 constexpr int kLayoutRowCount = 50;
 extern const LayoutRow LayoutTable[kLayoutRowCount];
 
@@ -77,6 +81,11 @@ bool HasControlCaption(int32_t kind);
 const char* RowCaption(const LayoutRow& row, int32_t language);
 // Kinds drawn by the paint handler instead of created.
 bool IsPaintedKind(int32_t kind);
+
+// The row of the radio button that a group value names in the group whose
+// first row is firstRow, or -1 when it names no radio of that group. Any
+// value is safe: an edited settings file can hold any 32-bit number.
+int RadioRowForValue(int32_t value, int32_t firstRow);
 
 struct CellSize {
   int32_t width;

@@ -33,3 +33,11 @@ WindowSize DefaultWindowSize(CellSize cell) {
   size.height = cell.height * 290 / 10;
   return size;
 }
+
+bool RestorableWindowBox(int32_t left, int32_t top, int32_t right, int32_t bottom, WindowBox* box) {
+  int64_t width = int64_t{right} - left;
+  int64_t height = int64_t{bottom} - top;
+  if (width <= 5 || height <= 5 || width > INT32_MAX || height > INT32_MAX) return false;
+  *box = {left, top, static_cast<int32_t>(width), static_cast<int32_t>(height)};
+  return true;
+}

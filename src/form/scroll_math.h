@@ -35,3 +35,16 @@ struct WindowSize {
 // The outer size that shows the whole form: 54 cells and 10 pixels wide,
 // 29 cells high (frame, title bar and scroll bars included).
 WindowSize DefaultWindowSize(CellSize cell);
+
+// Where a saved window rectangle puts the window.
+struct WindowBox {
+  int32_t x;
+  int32_t y;
+  int32_t width;
+  int32_t height;
+};
+
+// The box of the rectangle left, top, right, bottom; false when it is not to
+// be restored: 5 pixels or less wide or high, or a size beyond 32 bits. Any
+// values are safe, since an edited settings file can hold any 32-bit numbers.
+bool RestorableWindowBox(int32_t left, int32_t top, int32_t right, int32_t bottom, WindowBox* box);

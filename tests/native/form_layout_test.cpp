@@ -199,6 +199,27 @@ TEST(RowCaption, OutOfRangeLanguageReadsJapanese) {
   EXPECT_STREQ(RowCaption(row, 2), "English");
 }
 
+TEST(RadioRowForValue, GroupValuesAndValuesFromAnEditedFile) {
+  struct Case {
+    int32_t value;
+    int32_t firstRow;
+    int expected;
+  };
+  const Case kCases[] = {
+      {0, 18, 18},   {1, 18, 19},  {2, 18, 20},           // the colour group
+      {3, 18, -1},                                        // row 21: an edit field
+      {6, 18, -1},                                        // row 24: another group's radio
+      {0, 24, 24},   {1, 24, 25},  {2, 24, -1},           // the format group
+      {1, 30, 31},   {-1, 30, -1},                        // row 29: a group box
+      {-18, 18, -1}, {32, 18, -1},                        // rows 0 and 50
+      {INT32_MAX, 18, -1}, {INT32_MIN, 18, -1}, {INT32_MAX - 10, 30, -1},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.value << " in group " << c.firstRow);
+    EXPECT_EQ(RadioRowForValue(c.value, c.firstRow), c.expected);
+  }
+}
+
 TEST(FormRectToPixels, CellsAndScrollOrigin) {
   struct RectCase {
     int row;

@@ -2,6 +2,8 @@
 
 #include "form/scroll_math.h"
 
+#include <stdint.h>
+
 namespace {
 
 TEST(RequestedScrollPosition, EveryRequestCode) {
@@ -68,6 +70,37 @@ TEST(DefaultWindowSize, FiftyFourCellsAndTenPixelsBy29Cells) {
   size = DefaultWindowSize({7, 13});
   EXPECT_EQ(size.width, 388);
   EXPECT_EQ(size.height, 377);
+}
+
+TEST(RestorableWindowBox, SizeAndExtremeValues) {
+  struct Case {
+    const char* name;
+    int32_t left, top, right, bottom;
+    bool restored;
+    WindowBox box;
+  };
+  const Case kCases[] = {
+      {"6 by 200", 100, 100, 106, 300, true, {100, 100, 6, 200}},
+      {"5 wide", 100, 100, 105, 300, false, {}},
+      {"5 high", 100, 100, 700, 105, false, {}},
+      {"off the screen's left", -300, 20, 500, 620, true, {-300, 20, 800, 600}},
+      {"all zero", 0, 0, 0, 0, false, {}},
+      {"wider than 32 bits", INT32_MIN, 0, INT32_MAX, 400, false, {}},
+      {"higher than 32 bits", 0, -10, 600, INT32_MAX, false, {}},
+      {"reversed across the range", INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, false, {}},
+      {"largest size", 0, -1, INT32_MAX, INT32_MAX - 1, true, {0, -1, INT32_MAX, INT32_MAX}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    WindowBox box = {-1, -1, -1, -1};
+    EXPECT_EQ(RestorableWindowBox(c.left, c.top, c.right, c.bottom, &box), c.restored);
+    if (c.restored) {
+      EXPECT_EQ(box.x, c.box.x);
+      EXPECT_EQ(box.y, c.box.y);
+      EXPECT_EQ(box.width, c.box.width);
+      EXPECT_EQ(box.height, c.box.height);
+    }
+  }
 }
 
 }  // namespace

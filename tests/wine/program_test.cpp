@@ -24,7 +24,27 @@ TEST_F(ProgramTest, ClosingByTheFrameSavesAndExitsWithZero) {
   MoveWindow(program.window(), 50, 60, 500, 400, TRUE);
   PostMessageA(program.window(), WM_CLOSE, 0, 0);
   EXPECT_EQ(program.WaitForExit(20000), 0);
-  EXPECT_EQ(SettingsText().substr(0, 25), "20\r\n0\r\n50\r\n60\r\n550\r\n460\r\n");
+  EXPECT_EQ(SettingsText().substr(0, 25), "20\r\n" + std::to_string(FirstStartLanguage()) +
+                                               "\r\n50\r\n60\r\n550\r\n460\r\n");
+}
+
+// The program's manifest, as the loader finds it in Foliostamp.exe. Wine
+// does not tell another process's DPI awareness, so the request is read.
+TEST(ProgramManifest, AsInvokerSystemDpiAwareClassicControls) {
+  HMODULE program = LoadLibraryExA(ProgramPath().c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(program, nullptr);
+  HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(found, nullptr);
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(program, found)));
+  std::string manifest(bytes, SizeofResource(program, found));
+  FreeLibrary(program);
+  auto has = [&](const char* text) { return manifest.find(text) != std::string::npos; };
+  EXPECT_TRUE(has("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"));
+  EXPECT_TRUE(has("<windowsSettings>"));
+  EXPECT_TRUE(has("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"));
+  EXPECT_TRUE(has("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">system</dpiAwareness>"));
+  EXPECT_FALSE(has("Common-Controls"));
 }
 
 TEST_F(ProgramTest, ExitButtonAsksFirst) {
@@ -47,31 +67,13 @@ TEST_F(ProgramTest, ExitButtonAsksFirst) {
   EXPECT_TRUE(FileExists(Path("Foliostamp.ini")));
 }
 
-TEST_F(ProgramTest, ClosingDuringAJobLeavesAWholeFile) {
-  int pages = 0;
-  std::string original = LargeDocument(&pages);
-  std::string md = Path("long.md");
-  WriteFileBytes(md, original);
-  ResetStores();
-  SetTextSlot(kMarkdownPath, md.c_str());
-  ASSERT_TRUE(WriteSettingsFile(Path("Foliostamp.ini").c_str()));
-
-  ChildProgram program(folder_);
-  ASSERT_TRUE(program.started());
-  HWND execute = program.Control(kExecuteRow);
-  PostMessageA(execute, BM_CLICK, 0, 0);
-  for (int i = 0; i < 500 && IsWindowEnabled(execute); ++i) Sleep(10);
-  EXPECT_FALSE(IsWindowEnabled(execute));  // the job has started
-  PostMessageA(program.window(), WM_CLOSE, 0, 0);
-  ASSERT_EQ(program.WaitForExit(120000), 0);
-
-  std::string numbered = ReadFileBytes(md);
-  // Compared as booleans: a diff of two such files would take the test down.
-  EXPECT_TRUE(ReadFileBytes(Path("long.bak")) == original);
+// The numbered document is whole: without its page-number lines and the
+// blank lines written before them (the document has no blank lines of its
+// own) it is the original. Compared as booleans: a diff of two such files
+// would take the test down.
+void ExpectWholeNumberedFile(const std::string& numbered, const std::string& original, int pages) {
   ASSERT_GT(numbered.size(), original.size());
   EXPECT_EQ(numbered.substr(numbered.size() - 16), "The last line.\r\n");
-  // Whole: without its page-number lines and the blank lines written before
-  // them (the document has no blank lines of its own) it is the original.
   size_t numberLines = 0;
   std::string rest;
   rest.reserve(original.size());
@@ -88,9 +90,64 @@ TEST_F(ProgramTest, ClosingDuringAJobLeavesAWholeFile) {
   }
   EXPECT_EQ(numberLines, static_cast<size_t>(pages - 1));
   EXPECT_TRUE(rest == original);
-  // The settings hold the finished job's result.
-  std::string expected = "\r\nTotal " + std::to_string(pages) + " pages.\r\n";
-  EXPECT_NE(SettingsText().find(expected), std::string::npos);
+}
+
+// A program started on a large document whose Execute job is running.
+class LongJobTest : public ProgramTest {
+ protected:
+  void StartLongJob(ChildProgram& program) {
+    HWND execute = program.Control(kExecuteRow);
+    PostMessageW(execute, BM_CLICK, 0, 0);
+    for (int i = 0; i < 500 && IsWindowEnabled(execute); ++i) Sleep(10);
+    EXPECT_FALSE(IsWindowEnabled(execute));  // the job has started
+  }
+  void SetUp() override {
+    ProgramTest::SetUp();
+    original_ = LargeDocument(&pages_);
+    WriteFileBytes(Path("long.md"), original_);
+    ResetStores();
+    SetTextSlot(kMarkdownPath, Path("long.md").c_str());
+    ASSERT_TRUE(WriteSettingsFile(Path("Foliostamp.ini").c_str()));
+  }
+  void ExpectJobFinishedAndSaved() {
+    EXPECT_TRUE(ReadFileBytes(Path("long.bak")) == original_);
+    ExpectWholeNumberedFile(ReadFileBytes(Path("long.md")), original_, pages_);
+    // The settings hold the finished job's result.
+    std::string expected = "\r\nTotal " + std::to_string(pages_) + " pages.\r\n";
+    EXPECT_NE(SettingsText().find(expected), std::string::npos);
+  }
+  std::string original_;
+  int pages_ = 0;
+};
+
+TEST_F(LongJobTest, ClosingDuringAJobLeavesAWholeFile) {
+  ChildProgram program(folder_);
+  ASSERT_TRUE(program.started());
+  StartLongJob(program);
+  PostMessageW(program.window(), WM_CLOSE, 0, 0);
+  ASSERT_EQ(program.WaitForExit(120000), 0);
+  ExpectJobFinishedAndSaved();
+}
+
+TEST_F(LongJobTest, SessionEndWaitsForTheJobAndSaves) {
+  ChildProgram program(folder_);
+  ASSERT_TRUE(program.started());
+  DWORD_PTR answer = 99;
+  ASSERT_TRUE(SendMessageTimeoutW(program.window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                  SMTO_NORMAL, 10000, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));  // no job: the session may end
+
+  StartLongJob(program);
+  answer = 99;
+  ASSERT_TRUE(SendMessageTimeoutW(program.window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                  SMTO_NORMAL, 10000, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(FALSE));
+  EXPECT_TRUE(program.Running());
+  // The session ends all the same: the job is finished before the answer.
+  ASSERT_TRUE(SendMessageTimeoutW(program.window(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                  SMTO_NORMAL, 120000, &answer));
+  ExpectJobFinishedAndSaved();
+  EXPECT_EQ(program.WaitForExit(20000), 0);
 }
 
 }  // namespace

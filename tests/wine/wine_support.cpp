@@ -5,17 +5,63 @@
 
 #include "app/main_win.h"
 #include "commands/commands_win.h"
+#include "common/file_open.h"
 #include "common/store.h"
 #include "form/form_win.h"
 #include "settings/settings_codec.h"
 #include "settings/settings_path.h"
 
-std::string ToShiftJis(const char* utf8) {
-  wchar_t wide[512];
-  int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 512);
-  char bytes[1024];
-  int length = WideCharToMultiByte(932, 0, wide, wideLength, bytes, sizeof bytes, nullptr, nullptr);
-  return length > 0 ? std::string(bytes, length - 1) : std::string();
+std::wstring Wide(const std::string& utf8) {
+  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring wide(length > 0 ? length : 1, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  int length = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(length > 0 ? length : 1, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], static_cast<int>(utf8.size()),
+                      nullptr, nullptr);
+  utf8.resize(utf8.size() - 1);
+  return utf8;
+}
+
+std::string InCodePage(unsigned codePage, const std::string& utf8) {
+  std::wstring wide = Wide(utf8);
+  int length = WideCharToMultiByte(codePage, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string bytes(length > 0 ? length : 1, '\0');
+  WideCharToMultiByte(codePage, 0, wide.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()),
+                      nullptr, nullptr);
+  bytes.resize(bytes.size() - 1);
+  return bytes;
+}
+
+std::string ReadNamedFile(const std::string& utf8Path) {
+  std::string bytes;
+  FILE* file = OpenFileUtf8(utf8Path.c_str(), "rb");
+  if (file == nullptr) return "<missing>";
+  char block[65536];
+  size_t got;
+  while ((got = fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
+  fclose(file);
+  return bytes;
+}
+
+void WriteNamedFile(const std::string& utf8Path, const std::string& bytes) {
+  FILE* file = OpenFileUtf8(utf8Path.c_str(), "wb");
+  ASSERT_NE(file, nullptr) << utf8Path;
+  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  ASSERT_EQ(fclose(file), 0);
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+  return lstrcmpiW(Wide(a).c_str(), Wide(b).c_str()) == 0;
+}
+
+int32_t FirstStartLanguage() {
+  return GetACP() == 932 ? 0 : 1;
 }
 
 std::string MakeTempFolder() {
@@ -49,9 +95,9 @@ std::string LargeDocument(int* pages) {
 
 void PumpMessages() {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 
@@ -69,9 +115,9 @@ void Click(int row) {
 }
 
 std::string WindowText(HWND window) {
-  char text[1024];
-  int length = GetWindowTextA(window, text, sizeof text);
-  return std::string(text, length > 0 ? length : 0);
+  wchar_t text[1024];
+  int length = GetWindowTextW(window, text, 1024);
+  return Utf8(std::wstring(text, length > 0 ? length : 0));
 }
 
 BoxAnswerer::BoxAnswerer(const char* title, int button) : title_(title), button_(button) {
@@ -97,9 +143,9 @@ DWORD WINAPI BoxAnswerer::Run(void* self) {
     HWND box = FindWindowA("#32770", answerer->title_.c_str());
     if (box != nullptr && IsWindowVisible(box)) {
       // The message text of a message box is its static control 0xFFFF.
-      char text[1024] = "";
-      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-      answerer->text_ = text;
+      wchar_t text[1024] = L"";
+      GetDlgItemTextW(box, 0xFFFF, text, 1024);
+      answerer->text_ = Utf8(text);
       answerer->answered_ = true;
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(answerer->button_, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(box, answerer->button_)));
@@ -149,17 +195,22 @@ int WindowTest::CloseWindow() {
   window_ = nullptr;
   int exitCode = -1;
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       exitCode = static_cast<int>(message.wParam);
       continue;
     }
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   return exitCode;
 }
 
-namespace {
+void WindowTest::RestartWindow() {
+  EXPECT_EQ(CloseWindow(), 0);
+  ResetStores();
+  SetCurrentDirectoryA(folder_.c_str());
+  OpenWindow();
+}
 
 std::string ProgramPath() {
   char path[MAX_PATH];
@@ -167,6 +218,8 @@ std::string ProgramPath() {
   std::string folder(path, length);
   return folder.substr(0, folder.find_last_of('\\') + 1) + "Foliostamp.exe";
 }
+
+namespace {
 
 struct ThreadWindowSearch {
   HWND found;

@@ -10,8 +10,23 @@
 
 #include "test_files.h"
 
-// Shift JIS bytes of a UTF-8 text, converted by the platform.
-std::string ToShiftJis(const char* utf8);
+// UTF-16 of a UTF-8 text and back, converted by the platform.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+
+// Bytes of a text in the given code page, converted by the platform.
+std::string InCodePage(unsigned codePage, const std::string& utf8);
+
+// Files named by UTF-8 paths, whatever the system code page.
+std::string ReadNamedFile(const std::string& utf8Path);
+void WriteNamedFile(const std::string& utf8Path, const std::string& bytes);
+
+// Whether two UTF-8 paths name the same file, case ignored as Windows does.
+bool SamePath(const std::string& a, const std::string& b);
+
+// The Language a first start picks on this prefix: the 932 prefix has a
+// Japanese user interface (0), the 1252 one an English one (1).
+int32_t FirstStartLanguage();
 
 // A new empty folder under the temp folder; returns its path without a
 // trailing backslash.
@@ -32,6 +47,7 @@ bool WaitForJobEnd();
 // Presses a form control as a mouse click would.
 void Click(int row);
 
+// A window's text, read through the wide function, as UTF-8.
 std::string WindowText(HWND window);
 
 // Finds a message box (or dialog) with the given title from a helper thread,
@@ -68,6 +84,10 @@ class WindowTest : public ::testing::Test {
   // Destroys it (saving settings as the program does) and drains the queue.
   // Returns the exit code the quit message carried, or -1 without one.
   int CloseWindow();
+  // Closes the window and opens a new one over fresh stores, as the program
+  // started again in the temp folder would (the file dialog may have
+  // changed the current directory meanwhile).
+  void RestartWindow();
 
   std::string Path(const char* name) const { return folder_ + "\\" + name; }
   std::string SettingsFile() const { return Path("Foliostamp.ini"); }
@@ -76,6 +96,9 @@ class WindowTest : public ::testing::Test {
   std::string previousDirectory_;
   HWND window_ = nullptr;
 };
+
+// Foliostamp.exe beside the tests.
+std::string ProgramPath();
 
 // The real Foliostamp.exe, started in a folder as a user would.
 class ChildProgram {
