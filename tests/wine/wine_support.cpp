@@ -38,24 +38,6 @@ std::string InCodePage(unsigned codePage, const std::string& utf8) {
   return bytes;
 }
 
-std::string ReadNamedFile(const std::string& utf8Path) {
-  std::string bytes;
-  FILE* file = OpenFileUtf8(utf8Path.c_str(), "rb");
-  if (file == nullptr) return "<missing>";
-  char block[65536];
-  size_t got;
-  while ((got = fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
-  fclose(file);
-  return bytes;
-}
-
-void WriteNamedFile(const std::string& utf8Path, const std::string& bytes) {
-  FILE* file = OpenFileUtf8(utf8Path.c_str(), "wb");
-  ASSERT_NE(file, nullptr) << utf8Path;
-  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-  ASSERT_EQ(fclose(file), 0);
-}
-
 bool SamePath(const std::string& a, const std::string& b) {
   return lstrcmpiW(Wide(a).c_str(), Wide(b).c_str()) == 0;
 }

@@ -17,10 +17,6 @@ std::string Utf8(const std::wstring& wide);
 // Bytes of a text in the given code page, converted by the platform.
 std::string InCodePage(unsigned codePage, const std::string& utf8);
 
-// Files named by UTF-8 paths, whatever the system code page.
-std::string ReadNamedFile(const std::string& utf8Path);
-void WriteNamedFile(const std::string& utf8Path, const std::string& bytes);
-
 // Whether two UTF-8 paths name the same file, case ignored as Windows does.
 bool SamePath(const std::string& a, const std::string& b);
 
