@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   clang libclang-rt-14-dev libfuzzer-14-dev
   wine wine64 xvfb x11-apps x11-utils imagemagick
-  locales fonts-ipafont-gothic
+  locales fonts-ipafont-gothic fonts-vlgothic
   zip
   libpoppler-dev libpoppler-private-dev libz-mingw-w64-dev dpkg-dev
   pandoc chromium fonts-noto-cjk fonts-dejavu-core qpdf

@@ -51,18 +51,26 @@ wine_reg() {
   "$WINE_BIN" reg "$@" /f >/dev/null 2>&1 </dev/null
 }
 
+# The system font of the test prefixes: a proportional Japanese font, as a
+# Japanese Windows with a proportional UI font has it, so the cell measures
+# the way the form was laid out and the captions read right on either code
+# page. VL PGothic rather than IPAPGothic: IPAPGothic's Latin letters are
+# wider than its average character, which cuts two English captions short.
+SYSTEM_FONT="VL PGothic"
+
 # Creates the prefix once and reuses it. Windows close at once without a
-# window manager. The system font becomes a proportional Japanese font, so
-# the captions read right (and fit) on either code page.
+# window manager.
 ensure_prefix() {
   local ready="$WINEPREFIX/foliostamp-prefix-ready"
-  if [ ! -f "$ready" ]; then
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     "$WINE_BIN" wineboot -i >/dev/null 2>&1 </dev/null
     wine_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
-    wine_reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v System /t REG_SZ /d IPAPGothic
+  fi
+  if [ "$(cat "$ready" 2>/dev/null)" != "$SYSTEM_FONT" ]; then
+    wine_reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v System /t REG_SZ /d "$SYSTEM_FONT"
     wineserver -w >/dev/null 2>&1 </dev/null || true
-    touch "$ready"
+    echo "$SYSTEM_FONT" >"$ready"
   fi
   # A persistent server started here, with no pipes attached, so that test
   # runners reading a program's output do not wait for Wine's helpers.
