@@ -15,6 +15,7 @@
 #include "common/utf8.h"
 #include "common/text_encoding.h"
 #include "paging/file_ops.h"
+#include "paging/result_texts.h"
 
 namespace {
 
@@ -32,26 +33,11 @@ NumberHead utf8Head;
 NumberHead codePageHead;
 char codePageTexts[3][kTextSize];
 
-const char kTooLong[] = "Error: The path is too long.\r\n";
-const char kNoMdFile[] = "Error: No .md file.\r\n";
-const char kBakExists[] = "There is .bak file.";
-const char kMissing[] = "Error: The file does not exist.\r\n%s\r\n";
-const char kBusyCopy[] = "Error: These file are busy now.\r\n%s\r\n%s\r\n";
-const char kBusyOpen[] = "Busy:%s\r\n";
-const char kTextTooLong[] = "Error: Header, colour or font size text is too long.\r\n";
-const char kLineBreak[] = "Error: Header, colour or font size text has a line break.\r\n";
-const char kReadFailed[] = "Error: The file could not be read.\r\n%s\r\n";
-const char kWriteFailed[] = "Error: Writing failed.\r\n%s\r\n";
-const char kRestored[] =
-    "Error: Writing failed; the file was restored from its backup.\r\n%s\r\n%s\r\n";
-const char kKeptInBackup[] =
-    "Error: Writing failed; the original is kept in its backup.\r\n%s\r\n%s\r\n";
 const char kBookRefused[] =
     "Error: Not numbered, because another file of the book was refused.\r\n";
 const char kBookStopped[] =
     "Error: Not numbered, because an earlier file of the book failed.\r\n";
 const char kBookTooLong[] = "Error: A book can have at most 4096 files.\r\n";
-const char kTotal[] = "Total %d pages.";
 
 void SetResult(const char* format, const char* first = nullptr, const char* second = nullptr) {
   snprintf(resultText, sizeof resultText, format, first, second);

@@ -5,6 +5,7 @@
 
 #include "paging/file_ops.h"
 #include "paging/job_steps.h"
+#include "paging/result_texts.h"
 
 namespace {
 
@@ -17,14 +18,14 @@ void UndoFromBackup(const JobInput& input, JobEnding ending, void* context) {
   const char* markdownPath = input.markdownPath;
   JobReport report = {JobOutcome::Refused, resultText, 0, 0, false, false};
   if (MakeBackupPath(markdownPath, true, backupPath, sizeof backupPath) != BackupName::Made) {
-    snprintf(resultText, sizeof resultText, "Error: The path is too long.\r\n");
+    snprintf(resultText, sizeof resultText, kTooLong);
   } else if (!FileOpensForReading(backupPath)) {
-    snprintf(resultText, sizeof resultText, "There is no .bak file.\n");
+    snprintf(resultText, sizeof resultText, kNoBakFile);
   } else if (CopyFileReplacing(backupPath, markdownPath) != CopyOutcome::Copied) {
-    snprintf(resultText, sizeof resultText, "Error: These file are busy now.\r\n%s\r\n%s\r\n",
+    snprintf(resultText, sizeof resultText, kBusyCopy,
              markdownPath, backupPath);
   } else {
-    snprintf(resultText, sizeof resultText, "Done undo.");
+    snprintf(resultText, sizeof resultText, kDoneUndo);
     report.outcome = JobOutcome::Done;
   }
   ending(context, report);

@@ -7,6 +7,7 @@
 #include "paging/job_steps.h"
 #include "paging/line_reader.h"
 #include "paging/line_writer.h"
+#include "paging/result_texts.h"
 #include "verify/markdown_lines.h"
 
 namespace {
@@ -18,16 +19,6 @@ char writeBuffer[kBufferSize];
 char backupPath[kPathBufferSize];
 char resultText[kResultSize];
 
-// The same result texts as the numbering jobs.
-const char kTooLong[] = "Error: The path is too long.\r\n";
-const char kNoMdFile[] = "Error: No .md file.\r\n";
-const char kMissing[] = "Error: The file does not exist.\r\n%s\r\n";
-const char kBusyCopy[] = "Error: These file are busy now.\r\n%s\r\n%s\r\n";
-const char kBusyOpen[] = "Busy:%s\r\n";
-const char kRestored[] =
-    "Error: Writing failed; the file was restored from its backup.\r\n%s\r\n%s\r\n";
-const char kKeptInBackup[] =
-    "Error: Writing failed; the original is kept in its backup.\r\n%s\r\n%s\r\n";
 const char kChanged[] =
     "Error: The file changed while it was being fixed; it was restored from its backup.\r\n"
     "%s\r\n%s\r\n";
@@ -152,6 +143,6 @@ FixReport FixNumbers(const char* markdownPath, const DocumentScan& scan,
   if (!closed) return Restore(markdownPath);
   fclose(job.backup);
   job.backup = nullptr;
-  snprintf(resultText, sizeof resultText, "Total %d pages.", placement.sheetCount);
+  snprintf(resultText, sizeof resultText, kTotal, placement.sheetCount);
   return FixReport{FixOutcome::Written, resultText};
 }
