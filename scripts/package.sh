@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Windows programs and packs them with the README, the licence
+# Builds the Windows programs and packs them with the READMEs, the licence
 # and the notices of what they contain into build/foliostamp-windows-x64.zip,
 # ready to unzip and run on Windows.
 set -euo pipefail
@@ -9,7 +9,7 @@ scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Foliostamp foliostamp-cli
 
-for f in build/windows/Foliostamp.exe build/windows/foliostamp-cli.exe README.md LICENSE; do
+for f in build/windows/Foliostamp.exe build/windows/foliostamp-cli.exe README.md README.ja.md LICENSE; do
   [ -f "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
 
@@ -39,10 +39,10 @@ mkdir -p "$stage"
   section "GCC runtime libraries: copyright" /usr/share/doc/gcc-mingw-w64-base/copyright
 } | sed 's/$/\r/' >"$stage/NOTICE.txt"
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
-cp build/windows/Foliostamp.exe build/windows/foliostamp-cli.exe README.md "$stage/"
+cp build/windows/Foliostamp.exe build/windows/foliostamp-cli.exe README.md README.ja.md "$stage/"
 
 zip_path="build/foliostamp-windows-x64.zip"
 rm -f "$zip_path"
-zip -j -q "$zip_path" "$stage/Foliostamp.exe" "$stage/foliostamp-cli.exe" "$stage/README.md" \
+zip -j -q "$zip_path" "$stage/Foliostamp.exe" "$stage/foliostamp-cli.exe" "$stage/README.md" "$stage/README.ja.md" \
   "$stage/LICENSE.txt" "$stage/NOTICE.txt"
 echo "Package: $zip_path"
