@@ -863,14 +863,25 @@ size_t CountOurs(const Text& text) {
   return count;
 }
 
+// True when the line holds a CR that is no part of a CR LF: a line end of
+// the old CR style.
+bool HasLoneCr(const Line& line) {
+  for (size_t k = 0; k < line.length; ++k) {
+    if (line.data[k] == '\r' && (k + 1 == line.length || line.data[k + 1] != '\n')) return true;
+  }
+  return false;
+}
+
 // Documents on which a second Execute must change nothing: one line-ending
-// style throughout, and number lines only where the jobs put them (the
-// first line, or right after a page break or its blank line).
+// style throughout (all CR LF, or all LF, and no CR on its own), and number
+// lines only where the jobs put them (the first line, or right after a page
+// break or its blank line).
 bool ExpectedToSettle(const Text& text) {
   bool sawCrLf = false;
   bool sawLf = false;
   for (size_t k = 0; k < text.count; ++k) {
     Line line = LineAt(text, k);
+    if (HasLoneCr(line)) return false;
     if (line.data[line.length - 1] == '\n') {
       bool cr = line.length >= 2 && line.data[line.length - 2] == '\r';
       sawCrLf = sawCrLf || cr;
