@@ -77,6 +77,7 @@ const char* PdfProblemText(PdfStatus status) {
     case PdfStatus::TooLarge: return "Error: The PDF file holds more text than verify holds: ";
     case PdfStatus::Unreadable:
     case PdfStatus::NoSupport:
+    case PdfStatus::ModuleMissing:
     case PdfStatus::Ok: break;
   }
   return "Error: The PDF file cannot be read: ";
@@ -98,6 +99,11 @@ int Report(const VerifyRun& run, const char* markdownPath, const char* pdfPath) 
       Say(stdout, "%s%s\n", MarkdownProblemText(run.scanStatus), markdownPath);
       return kExitDisagree;
     case VerifyStep::PdfProblem:
+      if (run.pdfStatus == PdfStatus::ModuleMissing) {
+        PrintUtf8(stderr, "foliostamp-cli verify: the PDF reader (libfoliostamp_pdf.so) beside "
+                          "this foliostamp-cli cannot be loaded\n");
+        return kExitUsage;
+      }
       Say(stdout, "%s%s\n", PdfProblemText(run.pdfStatus), pdfPath);
       return kExitDisagree;
     case VerifyStep::FixRefused:

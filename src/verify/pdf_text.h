@@ -13,6 +13,7 @@ enum class PdfStatus {
   Unreadable,   // it could not be opened or parsed, or has no sheets
   TooLarge,     // a sheet's text, or all of them, did not fit (see the sink)
   NoSupport,    // this program was built without a PDF engine
+  ModuleMissing,  // the PDF reader module beside the program cannot be loaded
 };
 
 // Receives each sheet's text in order. Answers false to stop reading, which
