@@ -9,7 +9,16 @@
 
 namespace {
 
-using FormTest = WindowTest;
+class FormTest : public WindowTest {
+ protected:
+  // A fresh window that starts in the given Language.
+  void ReopenInLanguage(int32_t language) {
+    CloseWindow();
+    Settings[kLanguage] = language;
+    PrepareSettings();
+    OpenWindow();
+  }
+};
 
 TEST(LayoutTableStyles, MatchThePlatformFlags) {
   const DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -93,10 +102,7 @@ const CaptionCase kCaptionCases[] = {
 TEST_F(FormTest, CaptionsFollowTheLanguage) {
   for (int language = 0; language < 2; ++language) {
     SCOPED_TRACE(language);
-    CloseWindow();
-    Settings[kLanguage] = language;
-    PrepareSettings();
-    OpenWindow();
+    ReopenInLanguage(language);
     for (const CaptionCase& c : kCaptionCases) {
       SCOPED_TRACE(c.row);
       EXPECT_EQ(WindowText(ControlHandles[c.row]), language == 0 ? c.japanese : c.english);
@@ -119,10 +125,7 @@ int CaptionRoom(int32_t kind, int width) {
 TEST_F(FormTest, CaptionsHaveTheirGlyphsAndFitTheirControls) {
   for (int language = 0; language < 2; ++language) {
     SCOPED_TRACE(language);
-    CloseWindow();
-    Settings[kLanguage] = language;
-    PrepareSettings();
-    OpenWindow();
+    ReopenInLanguage(language);
     for (int row = 0; row < kLayoutRowCount; ++row) {
       HWND control = ControlHandles[row];
       if (!HasControlCaption(LayoutTable[row].kind)) continue;
