@@ -1,5 +1,6 @@
 // What the rewriting jobs share: the job's fixed storage, the preparation,
-// the counting pass, the rewriting pass and the endings. Private to paging/.
+// the counting pass, the rewriting pass and the endings. Private to paging/,
+// but for the line tests, which verify reads lines by too.
 #pragma once
 
 #include <stddef.h>

@@ -206,8 +206,7 @@ bool IsBlankLine(const LinePiece& line) {
 bool IsOldNumberLine(const LinePiece& line) {
   const size_t tailLength = sizeof kNumberDivTail - 1;
   if (!line.endsLine || !StartsWith(line, kNumberDivHead, sizeof kNumberDivHead - 1)) return false;
-  size_t length = line.length;
-  while (length > 0 && (line.data[length - 1] == '\r' || line.data[length - 1] == '\n')) --length;
+  size_t length = LengthWithoutEnd(line);
   return length >= tailLength &&
          memcmp(line.data + length - tailLength, kNumberDivTail, tailLength) == 0;
 }
