@@ -563,6 +563,7 @@ JobInput TakeJobInput() {
   input.keepExistingBackup = Settings[kKeepExistingBackup];
   input.numberFirstPage = Settings[kNumberFirstPage];
   input.annotateHeadings = Settings[kAnnotateHeadings];
+  input.noBackup = 0;
   return input;
 }
 

@@ -24,6 +24,9 @@ struct JobInput {
   int32_t keepExistingBackup;
   int32_t numberFirstPage;
   int32_t annotateHeadings;
+  // Set by the tool's --no-backup: the document is still replaced safely,
+  // but no .bak is made beside it (for files kept under version control).
+  int32_t noBackup;
 };
 
 // The job's inputs as Settings and TextSlots hold them now.
