@@ -5,6 +5,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_platform.h"
 #include "cli/verify_command.h"
+#include "commands/job_input.h"
 #include "common/file_open.h"
 #include "common/store.h"
 #include "paging/file_ops.h"

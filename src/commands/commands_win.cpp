@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include "commands/job_input.h"
 #include "commands/message_table.h"
 #include "common/store.h"
 #include "common/wide_text_win.h"

@@ -29,17 +29,15 @@ struct JobInput {
   int32_t noBackup;
 };
 
-// The job's inputs as Settings and TextSlots hold them now.
-JobInput TakeJobInput();
-
 // The paths the jobs take are at most this many bytes (with the NUL).
 constexpr size_t kJobPathSize = 1004;
 
 enum class BackupName { Made, NoMdFile, TooLong };
 
-// The backup beside a document: the path cut at its last '.' (folders
-// included), then ".bak". The rewriting jobs need "md" right after that
-// '.'; Undo takes any path, and one without '.' gets ".bak" appended.
+// The backup beside a document: the path cut at the last '.' of the file's
+// own name (never of a folder), then ".bak". The rewriting jobs need "md"
+// right after that '.'; Undo takes any path, and a name without '.' gets
+// ".bak" appended in the same folder.
 BackupName MakeBackupPath(const char* path, bool anyExtension, char* out, size_t outSize);
 
 // How a job ended. Refused: it stopped before it changed the document.

@@ -343,8 +343,8 @@ TEST_F(CliTest, BookWithAFileThatCannotBeReadIsLeftAlone) {
   EXPECT_FALSE(FileExists(folder.Path("ch1.bak")));
 }
 
-// Writing the second of three chapters fails: it is restored from its
-// backup, the first stays numbered, the third is not touched.
+// Writing the second of three chapters fails: it is left as it was, the
+// first stays numbered, the third is not touched.
 TEST_F(CliTest, BookWithAFailureInTheSecondFile) {
   std::string second;
   for (int i = 0; i < 3000; ++i) second += "line\n" + kBreak + "\n";
@@ -360,7 +360,7 @@ TEST_F(CliTest, BookWithAFailureInTheSecondFile) {
   EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
   EXPECT_EQ(ReadFileBytes(folder.Path("out.txt")),
             "ch1.md:\nTotal 3004 pages.\nch2.md:\n"
-            "Error: Writing failed; the file was restored from its backup.\nch2.md\nch2.bak\n"
+            "Error: Writing failed; the file was left as it was.\nch2.md\n"
             "ch3.md:\nError: Not numbered, because an earlier file of the book failed.\n");
   EXPECT_EQ(ReadFileBytes(folder.Path("ch1.md")), "# One\n" + kBreak + "\n\n" + Line(2, 3004, "\n") + "x\n");
   EXPECT_TRUE(ReadFileBytes(folder.Path("ch2.md")) == second);
