@@ -253,18 +253,35 @@ bool FlushFolderOf(const char* path) {
 }
 
 // The file a path names once symbolic links are followed: the path itself
-// when it is no link (or names nothing yet).
+// when it is no link. A link to a file that does not exist yet leads to
+// where that file will be made.
 bool FollowLinks(const char* path, char* out, size_t outSize) {
-  struct stat info;
-  if (lstat(path, &info) != 0 || !S_ISLNK(info.st_mode)) {
-    if (strlen(path) >= outSize) return false;
-    strcpy(out, path);
-    return true;
+  char current[kLongestTarget];
+  if (strlen(path) >= sizeof current) return false;
+  strcpy(current, path);
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat info;
+    if (lstat(current, &info) != 0 || !S_ISLNK(info.st_mode)) {
+      if (strlen(current) >= outSize) return false;
+      strcpy(out, current);
+      return true;
+    }
+    char resolved[PATH_MAX];
+    if (realpath(current, resolved) != nullptr) {
+      if (strlen(resolved) >= outSize) return false;
+      strcpy(out, resolved);
+      return true;
+    }
+    char link[PATH_MAX];
+    ssize_t length = readlink(current, link, sizeof link - 1);
+    if (length <= 0) return false;
+    link[length] = '\0';
+    const char* slash = strrchr(current, '/');
+    size_t folder = link[0] == '/' || slash == nullptr ? 0 : static_cast<size_t>(slash - current) + 1;
+    if (folder + static_cast<size_t>(length) >= sizeof current) return false;
+    memmove(current + folder, link, static_cast<size_t>(length) + 1);
   }
-  char resolved[PATH_MAX];
-  if (realpath(path, resolved) == nullptr || strlen(resolved) >= outSize) return false;
-  strcpy(out, resolved);
-  return true;
+  return false;
 }
 
 uint32_t NextSerial() {
