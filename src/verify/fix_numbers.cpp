@@ -57,24 +57,33 @@ void WriteHeading(const LinePiece& line, const HeadingParts& parts) {
 
 // One line of the document, recognised exactly as the scan recognised it,
 // so the n-th number line here is the scan's n-th.
-void RewriteLine(const LinePiece& piece) {
+void RewriteLine(MarkdownWalk* walk, const LinePiece& piece) {
+  if (!piece.startsLine) {
+    WriteBytes(job.writer, piece.data, piece.length);
+    return;
+  }
+  WriteBytes(job.writer, piece.data, ByteOrderMarkLength(piece));
+  LinePiece line = AfterByteOrderMark(piece);
   NumberLineParts number;
   HeadingParts heading;
-  if (ParseNumberLine(piece, &number)) {
-    WriteNumberLine(piece, number);
-  } else if (ParseAnnotatedHeading(piece, &heading)) {
-    WriteHeading(piece, heading);
+  LineKind kind = WalkLine(walk, line);
+  if (kind == LineKind::Text && ParseNumberLine(line, &number)) {
+    WriteNumberLine(line, number);
+  } else if (kind == LineKind::Heading && ParseAnnotatedHeading(line, &heading)) {
+    WriteHeading(line, heading);
   } else {
-    WriteBytes(job.writer, piece.data, piece.length);
+    WriteBytes(job.writer, line.data, line.length);
   }
 }
 
 // The pass the job steps run over the document.
 bool RewriteNumbersPass(void*, LineReader* reader, LineWriter* writer) {
   job.writer = writer;
+  MarkdownWalk walk;
+  StartWalk(&walk, job.scan->walk.frontMatterEnd);
   LinePiece piece;
   ReadStatus status;
-  while ((status = ReadPiece(reader, &piece)) == ReadStatus::Piece) RewriteLine(piece);
+  while ((status = ReadPiece(reader, &piece)) == ReadStatus::Piece) RewriteLine(&walk, piece);
   if (job.numberLine != job.scan->numberLineCount || job.heading != job.scan->headingCount) {
     job.mismatch = true;
   }
