@@ -9,14 +9,6 @@
 // not write it. The stream is unbuffered: the jobs buffer themselves.
 FILE* OpenSharedForReading(const char* path);
 
-// Opens for binary writing, creating the file, with no sharing. Unbuffered,
-// so that closing it after a failure writes nothing more. Once closed with
-// CloseWrittenFile, the file holds exactly what was written.
-FILE* OpenExclusiveForWriting(const char* path);
-
-// Closes a file opened by OpenExclusiveForWriting. False when that fails.
-bool CloseWrittenFile(FILE* file);
-
 // A file for reading and writing that nobody else sees and that is gone
 // once closed, buffered through buffer (the caller's, bufferSize bytes);
 // null when none can be made.
@@ -50,9 +42,6 @@ enum class CopyOutcome { Copied, SourceMissing, Failed };
 // that fails after `to` was opened for writing removes what it left there,
 // so no truncated file can later pass for a whole one.
 CopyOutcome CopyFileReplacing(const char* from, const char* to);
-
-// Puts the file `from` in the place of `to`, replacing it in one step.
-bool MoveFileReplacing(const char* from, const char* to);
 
 // Removes a file; false when it cannot.
 bool RemoveFile(const char* path);

@@ -106,26 +106,6 @@ FILE* OpenSharedForReading(const char* path) {
   return Unbuffered(fopen(path, "rb"));
 }
 
-// The file is not emptied when opened but cut to what was written when it is
-// closed: emptying first would make some file systems throw away the cached
-// pages and then force the new ones to disk at close, which costs more than
-// the whole rewrite. What the file ends up holding is the same.
-FILE* OpenExclusiveForWriting(const char* path) {
-  int fd = open(path, O_WRONLY | O_CREAT, 0666);
-  if (fd < 0) return nullptr;
-  FILE* file = fdopen(fd, "wb");
-  if (file == nullptr) close(fd);
-  return Unbuffered(file);
-}
-
-bool CloseWrittenFile(FILE* file) {
-  bool ok = fflush(file) == 0;
-  off_t end = ftello(file);
-  if (end < 0 || ftruncate(fileno(file), end) != 0) ok = false;
-  if (fclose(file) != 0) ok = false;
-  return ok;
-}
-
 FILE* OpenScratchFile(char* buffer, size_t bufferSize) {
   FILE* file = tmpfile();
   if (file != nullptr) setvbuf(file, buffer, _IOFBF, bufferSize);
@@ -185,7 +165,9 @@ CopyOutcome CopyFileReplacing(const char* from, const char* to) {
     close(in);
     return CopyOutcome::Failed;
   }
-  // Written over and then cut to length, for the same reason as above.
+  // Written over and then cut to length, not emptied first: emptying makes
+  // some file systems throw the cached pages away and force the new ones
+  // to disk at close, which costs more than the whole copy.
   off_t copied = 0;
   bool ok = CopyContents(in, out, info.st_size, &copied) && copied >= info.st_size &&
             ftruncate(out, copied) == 0;
@@ -194,8 +176,6 @@ CopyOutcome CopyFileReplacing(const char* from, const char* to) {
   if (!ok) unlink(to);
   return ok ? CopyOutcome::Copied : CopyOutcome::Failed;
 }
-
-bool MoveFileReplacing(const char* from, const char* to) { return rename(from, to) == 0; }
 
 bool RemoveFile(const char* path) { return unlink(path) == 0; }
 
@@ -367,7 +347,8 @@ FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
   bool regular = !exists || S_ISREG(info.st_mode);
   if (!regular && way != ReplaceWay::ThroughOtherKinds) return FileProblem::NotAFile;
   if (!regular || (exists && way == ReplaceWay::InPlaceWhenLinked && info.st_nlink > 1)) {
-    // Not emptied when opened: cut to length when finished.
+    // Not emptied when opened (see CopyFileReplacing): cut to length when
+    // finished.
     int fd = open(r->target, O_WRONLY | O_CLOEXEC);
     if (fd < 0) return ProblemOf(errno);
     r->stream = WritingStream(fd);

@@ -52,15 +52,6 @@ FILE* OpenSharedForReading(const char* path) {
   return Unbuffered(_wfsopen(wide.text, L"rb", _SH_DENYWR));
 }
 
-FILE* OpenExclusiveForWriting(const char* path) {
-  WidePath wide(path);
-  return Unbuffered(_wfsopen(wide.text, L"wb", _SH_DENYRW));
-}
-
-bool CloseWrittenFile(FILE* file) {
-  return fclose(file) == 0;
-}
-
 FILE* OpenScratchFile(char* buffer, size_t bufferSize) {
   wchar_t folder[MAX_PATH + 1];
   wchar_t name[MAX_PATH + 1];
@@ -142,12 +133,6 @@ CopyOutcome CopyFileReplacing(const char* from, const char* to) {
   int64_t after = SizeOf(target.text);
   if (after >= 0 && (before < 0 || after != before)) DeleteFileW(target.text);
   return CopyOutcome::Failed;
-}
-
-bool MoveFileReplacing(const char* from, const char* to) {
-  WidePath source(from);
-  WidePath target(to);
-  return MoveFileExW(source.text, target.text, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool RemoveFile(const char* path) {
