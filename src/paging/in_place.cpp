@@ -100,9 +100,12 @@ JobReport WritingFailed() {
   bool inPlace = replacement.inPlace;
   AbandonReplacement(&replacement);
   LetGo(&document);
-  if (!inPlace) return Report((SetResult(kLeftAsItWas, path), JobOutcome::Failed));
-  bool restored = CopyFileReplacing(job.backupPath, path) == CopyOutcome::Copied;
-  SetResult(restored ? kRestored : kKeptInBackup, path, job.backupPath);
+  if (!inPlace) {
+    SetResult(kLeftAsItWas, path);
+  } else {
+    bool restored = CopyFileReplacing(job.backupPath, path) == CopyOutcome::Copied;
+    SetResult(restored ? kRestored : kKeptInBackup, path, job.backupPath);
+  }
   return Report(JobOutcome::Failed);
 }
 
