@@ -21,6 +21,17 @@ struct WidePath {
   wchar_t text[kWidePathSize];
 };
 
+// The full form of a path for the wide functions; empty when it cannot be
+// made.
+struct FullPath {
+  explicit FullPath(const char* path) {
+    WidePath wide(path);
+    DWORD length = GetFullPathNameW(wide.text, kWidePathSize, text, nullptr);
+    if (length == 0 || length >= kWidePathSize) text[0] = L'\0';
+  }
+  wchar_t text[kWidePathSize];
+};
+
 // The size of the file at path, or -1 when it does not exist or is a folder.
 int64_t SizeOf(const wchar_t* path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -218,6 +229,8 @@ FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held) {
   DWORD attributes = GetFileAttributesW(wide.text);
   if (attributes == INVALID_FILE_ATTRIBUTES) return ProblemOf(GetLastError());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileProblem::NotAFile;
+  // A file the user made read-only is not replaced behind its back.
+  if (hold && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return FileProblem::Denied;
   DWORD access = hold ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   DWORD share = hold ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ;
   HANDLE file = CreateFileW(wide.text, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -299,17 +312,19 @@ bool FinishReplacement(Replacement* r) {
   if (fclose(r->stream) != 0) ok = false;
   r->stream = nullptr;
   if (r->inPlace) return ok;
-  WidePath scratch(r->scratch);
-  WidePath target(r->target);
+  // Full paths with backslashes, which every wide function takes.
+  FullPath scratch(r->scratch);
+  FullPath target(r->target);
   if (ok) {
-    // ReplaceFileW keeps the target's attributes, security and streams; a
-    // target that does not exist yet is simply moved into place.
-    if (GetFileAttributesW(target.text) != INVALID_FILE_ATTRIBUTES) {
-      ok = ReplaceFileW(target.text, scratch.text, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                        nullptr) != 0;
-    } else {
-      ok = MoveFileExW(scratch.text, target.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // One rename puts the new text in place. ReplaceFileW would keep more
+    // (security, streams), but it renames in steps, and a crash between
+    // them leaves no file under the document's name (as Wine shows). The
+    // scratch file takes the target's attributes first.
+    DWORD attributes = GetFileAttributesW(target.text);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      SetFileAttributesW(scratch.text, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     }
+    ok = MoveFileExW(scratch.text, target.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
   if (!ok) DeleteFileW(scratch.text);
   r->scratch[0] = '\0';

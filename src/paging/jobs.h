@@ -24,8 +24,10 @@ struct JobInput {
   int32_t keepExistingBackup;
   int32_t numberFirstPage;
   int32_t annotateHeadings;
-  // Set by the tool's --no-backup: the document is still replaced safely,
-  // but no .bak is made beside it (for files kept under version control).
+  // Set by the tool's --no-backup: Execute and Delete still replace the
+  // document safely, but make no .bak beside it (for files kept under
+  // version control); a document with several hard links, which is
+  // rewritten in place, is refused then. Undo ignores it.
   int32_t noBackup;
 };
 
@@ -41,8 +43,9 @@ enum class BackupName { Made, NoMdFile, TooLong };
 BackupName MakeBackupPath(const char* path, bool anyExtension, char* out, size_t outSize);
 
 // How a job ended. Refused: it stopped before it changed the document.
-// Failed: it began to rewrite the document and could not finish; the
-// document was restored from its backup, or the backup holds the original.
+// Failed: it began to write the new text and could not finish; the
+// document holds its old text (one with several hard links, rewritten in
+// place, was restored from its backup, or the backup holds the original).
 enum class JobOutcome { Done, Refused, Failed };
 
 // What a job hands to its caller as it ends. The text is what the form
@@ -73,8 +76,9 @@ enum class RewriteKind { Insert, Remove };
 
 // The new text of input.markdownPath ("-": standard input) goes to
 // outputPath ("-": standard output) instead of over the document, which is
-// left as it is; no backup is made. A file is written beside outputPath
-// and then put in its place, so a failure leaves no half-written file.
+// left as it is; no backup is made. outputPath is replaced as every job
+// replaces a file (a device or a pipe is written straight through), so a
+// failure leaves no half-written file.
 void RewriteToOutput(RewriteKind kind, const JobInput& input, const char* outputPath,
                      JobEnding ending, void* context);
 

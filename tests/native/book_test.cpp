@@ -31,7 +31,7 @@ TEST(BookTest, AChapterWhoseHeadDoesNotFitStopsTheWholeBook) {
   } chapters[] = {
       {"ch1.md", "# \x93\xfa\x96\x7b\n" + kBreak + "\nShift_JIS\n"},
       {"ch2.md", "# \xe6\x97\xa5\xe6\x9c\xac\n" + kBreak + "\nUTF-8\n"},
-      {"ch3.md", "# Three\nplain\n"},
+      {"ch3.md", "# \x8e\x4f\nShift_JIS again\n"},
   };
   for (const auto& chapter : chapters) WriteFileBytes(folder.Path(chapter.name), chapter.text);
   ToolOutcome outcome = RunTool(tool, folder.root(),
