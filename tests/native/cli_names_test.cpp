@@ -58,7 +58,8 @@ TEST_F(ToolTextTest, AnyFileNameIsNumberedTakenBackAndRestored) {
                              ": page numbers are out of date (Total 2 pages.)\n");
   // A name that does not exist is reported as missing, not as busy.
   outcome = Run({"execute", "\xed\x95\x9c.md"});
-  EXPECT_EQ(outcome.out, "Error: The file does not exist.\n\xed\x95\x9c.md\n");
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "Error: The file does not exist.\n\xed\x95\x9c.md\n");
 }
 
 // The header goes into a UTF-8 document as UTF-8 and into any other in the

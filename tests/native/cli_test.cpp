@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -507,6 +508,98 @@ TEST_F(CliTest, BookWithAFailureInTheSecondFile) {
   EXPECT_EQ(ReadFileBytes(folder.Path("ch1.md")), "# One\n" + kBreak + "\n\n" + Line(2, 3004, "\n") + "x\n");
   EXPECT_TRUE(ReadFileBytes(folder.Path("ch2.md")) == second);
   EXPECT_EQ(ReadFileBytes(folder.Path("ch3.md")), "# Three\n");
+}
+
+// A docs tree of any size: no limit on the number of files, and the check
+// for inputs that collide still finds a pair among thousands.
+TEST_F(CliTest, ThousandsOfFiles) {
+  const int count = 5000;
+  std::string names;
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "d" + std::to_string(i) + ".md";
+    WriteFileBytes(folder.Path(name), "x\n" + kBreak + "\ny\n");
+    names += " " + name;
+  }
+  Outcome check = Run("check --no-settings" + names);
+  EXPECT_EQ(check.exitCode, 1) << check.err;
+  EXPECT_EQ(check.err, "");
+  EXPECT_EQ(std::count(check.out.begin(), check.out.end(), '\n'), count);
+  const std::string last = "d4999.md: page numbers are out of date (Total 2 pages.)\n";
+  EXPECT_EQ(check.out.substr(check.out.size() - std::min(check.out.size(), last.size())), last);
+
+  WriteFileBytes(folder.Path("d4999.mdx"), "x\n");
+  Outcome collide = Run("execute --no-settings" + names + " d4999.mdx ./d17.md");
+  EXPECT_EQ(collide.exitCode, 2);
+  EXPECT_NE(collide.err.find("'d17.md' and './d17.md' are the same file"), std::string::npos) << collide.err;
+  collide = Run("execute --no-settings" + names + " d4999.mdx");
+  EXPECT_NE(collide.err.find("'d4999.md' and 'd4999.mdx' would share the backup 'd4999.bak'"), std::string::npos)
+      << collide.err;
+  EXPECT_FALSE(FileExists(folder.Path("d0.bak")));
+
+  Outcome execute = Run("execute --no-settings" + names);
+  EXPECT_EQ(execute.exitCode, 0) << execute.err.substr(0, 200);
+  EXPECT_EQ(ReadFileBytes(folder.Path("d4999.md")), kNumbered);
+  EXPECT_EQ(Run("check --no-settings" + names).exitCode, 0);
+  EXPECT_EQ(Run("undo" + names).exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(folder.Path("d0.md")), "x\n" + kBreak + "\ny\n");
+}
+
+// A settings file written by the window on Windows keeps a text its code
+// page holds in that code page, unmarked: here its encoding cannot be told,
+// so a text that is not UTF-8 is refused rather than written.
+TEST_F(CliTest, SettingsTextsOfUnknownEncoding) {
+  const std::string source = "# T\n" + kBreak + "\ny\n";
+  // Settings[kColorChoice] (index 12) set to 2, the custom colour, where asked.
+  auto Ini = [](const std::string& color, const std::string& header, const std::string& size, bool custom) {
+    std::string ini = "20\r\n";
+    for (int i = 0; i < 20; ++i) ini += (i == 12 && custom) ? "2\r\n" : "0\r\n";
+    return ini + "8\r\n\r\n\r\n\r\n" + color + "\r\n" + header + "\r\n\r\n1\r\n" + size + "\r\n";
+  };
+  const std::string shiftJis = "\x91\xe6\x88\xea\x8f\xcd";            // 第一章 in Shift_JIS
+  const std::string utf8 = "\xe7\xac\xac\xe4\xb8\x80\xe7\xab\xa0";     // 第一章 in UTF-8
+  const std::string mark = "\xef\xbb\xbf";
+  struct Case {
+    const char* name;
+    std::string ini;
+    const char* arguments;
+    int exitCode;
+    const char* named;  // in the error line; null: none
+  };
+  const Case cases[] = {
+      {"code-page header", Ini("blue", shiftJis, "80", false), "execute a.md", 2, "the header in 'Foliostamp.ini'"},
+      {"code-page header, check", Ini("blue", shiftJis, "80", false), "check a.md", 2, "give --header"},
+      {"code-page colour in use", Ini(shiftJis, "", "80", true), "execute a.md", 2, "the colour"},
+      {"code-page font size", Ini("blue", "", "8\x82\x4f", false), "execute a.md", 2, "the font size"},
+      {"marked but not UTF-8", Ini("blue", mark + shiftJis, "80", false), "execute a.md", 2, "the header"},
+      {"named settings file", Ini("blue", shiftJis, "80", false), "execute --settings other.ini a.md", 2,
+       "the header in 'other.ini'"},
+      {"replaced by the flag", Ini("blue", shiftJis, "80", false), "execute --header H a.md", 0, nullptr},
+      {"not read", Ini("blue", shiftJis, "80", false), "execute --no-settings a.md", 0, nullptr},
+      {"colour not in use", Ini(shiftJis, "", "80", false), "execute a.md", 0, nullptr},
+      {"delete writes no header", Ini("blue", shiftJis, "80", false), "delete a.md", 0, nullptr},
+      {"UTF-8 after the mark", Ini("blue", mark + utf8, "80", false), "execute a.md", 0, nullptr},
+      {"UTF-8 unmarked", Ini("blue", utf8, "80", false), "execute a.md", 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    WriteFileBytes(folder.Path("a.md"), source);
+    remove(folder.Path("a.bak").c_str());
+    WriteFileBytes(folder.Path("Foliostamp.ini"), c.ini);
+    WriteFileBytes(folder.Path("other.ini"), c.ini);
+    Outcome outcome = Run(c.arguments);
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << c.name << ": " << outcome.err;
+    if (c.named == nullptr) {
+      EXPECT_EQ(outcome.err, "") << c.name;
+      EXPECT_EQ(ReadFileBytes(folder.Path("a.md")).find(shiftJis), std::string::npos) << c.name;
+      continue;
+    }
+    EXPECT_NE(outcome.err.find(c.named), std::string::npos) << c.name << ": " << outcome.err;
+    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << c.name;
+    EXPECT_EQ(ReadFileBytes(folder.Path("a.md")), source) << c.name;
+  }
+  WriteFileBytes(folder.Path("a.md"), source);
+  WriteFileBytes(folder.Path("Foliostamp.ini"), Ini("blue", mark + utf8, "80", false));
+  EXPECT_EQ(Run("execute a.md").exitCode, 0);
+  EXPECT_NE(ReadFileBytes(folder.Path("a.md")).find(utf8 + "&nbsp;"), std::string::npos);
 }
 
 }  // namespace
