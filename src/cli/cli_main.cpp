@@ -307,10 +307,8 @@ int main(int argc, char** argv) {
   UseBinaryStandardStreams();
   if (IsVerifyCommand(argc, argv)) return RunVerifyCommand(argc, argv);
   ResetStores();
-  // The file arguments, then the names the results give them.
-  const char** files = static_cast<const char**>(calloc(static_cast<size_t>(argc) * 2 + 2, sizeof(char*)));
+  const char** files = static_cast<const char**>(calloc(static_cast<size_t>(argc) + 1, sizeof(char*)));
   if (files == nullptr) return UsageError("not enough memory for the arguments");
-  const char** names = files + argc + 1;
   char error[1024];
   CliRequest request;
   request.files = files;
@@ -324,8 +322,14 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
   if (parse == CliParse::Usage) return UsageError(error);
+  // The apply pass below refills a file list of its own; the run keeps this one.
+  request.files = ExpandFileArguments(files, &request.fileCount);
+  if (request.files == nullptr) return UsageError("not enough memory for the file arguments");
+  if (!CheckCliCombination(request, error, sizeof error)) return UsageError(error);
+  const char** names = static_cast<const char**>(calloc(static_cast<size_t>(request.fileCount) + 1, sizeof(char*)));
+  if (names == nullptr) return UsageError("not enough memory for the file arguments");
   if (request.outputPath != nullptr && strcmp(request.outputPath, "-") != 0 &&
-      strcmp(files[0], "-") != 0 && SameExistingFile(files[0], request.outputPath)) {
+      strcmp(request.files[0], "-") != 0 && SameExistingFile(request.files[0], request.outputPath)) {
     snprintf(error, sizeof error, "the output '%.400s' is the input file itself", request.outputPath);
     return UsageError(error);
   }
@@ -334,7 +338,9 @@ int main(int argc, char** argv) {
     snprintf(error, sizeof error, "cannot read the settings file '%.200s'", request.settingsPath);
     return UsageError(error);
   }
-  ParseCliArguments(argc, argv, true, &request, error, sizeof error);
+  CliRequest applied;
+  applied.files = files;
+  ParseCliArguments(argc, argv, true, &applied, error, sizeof error);
   if (UnknownSettingsText(request, error, sizeof error)) return UsageError(error);
-  return RunWithStandardInput(request, files, names);
+  return RunWithStandardInput(request, request.files, names);
 }

@@ -335,8 +335,9 @@ bool Refuse(char* error, size_t size, const char* reason) {
   return false;
 }
 
-// The options that only some commands take, and the inputs they allow.
-bool CheckCombination(const CliRequest& r, char* error, size_t errorSize) {
+}  // namespace
+
+bool CheckCliCombination(const CliRequest& r, char* error, size_t errorSize) {
   bool rewriting = r.command == CliCommand::Execute || r.command == CliCommand::Delete;
   if (r.outputPath != nullptr) {
     if (!rewriting) return Refuse(error, errorSize, "--output is for execute and delete");
@@ -357,8 +358,6 @@ bool CheckCombination(const CliRequest& r, char* error, size_t errorSize) {
   }
   return true;
 }
-
-}  // namespace
 
 const char* CliHelp(CliCommand command) {
   switch (command) {
@@ -443,5 +442,5 @@ CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliReq
     snprintf(error, errorSize, "no file given");
     return CliParse::Usage;
   }
-  return CheckCombination(*request, error, errorSize) ? CliParse::Run : CliParse::Usage;
+  return CheckCliCombination(*request, error, errorSize) ? CliParse::Run : CliParse::Usage;
 }

@@ -37,5 +37,9 @@ struct CliRequest {
 CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliRequest* request,
                            char* error, size_t errorSize);
 
+// The options that only some commands take, and the inputs they allow;
+// checked again once wildcards have become files.
+bool CheckCliCombination(const CliRequest& request, char* error, size_t errorSize);
+
 // The help for a command, or the general help for None.
 const char* CliHelp(CliCommand command);

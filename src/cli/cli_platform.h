@@ -5,12 +5,16 @@
 #include <stdio.h>
 
 // The arguments as UTF-8. On Windows they come from the wide command line,
-// so any file name works whatever the code page, and a file argument with
-// '*' or '?' in its last name becomes the names it matches (sorted), or
-// stays as it is when it matches none; elsewhere they are the bytes the
-// shell passed. Returns the new argv (argc updated), or null when there is
-// no memory for them.
+// so any file name works whatever the code page; elsewhere they are the
+// bytes the shell passed. Returns the new argv (argc updated), or null when
+// there is no memory for them.
 char** Utf8Arguments(int* argc, char** argv);
+
+// Windows leaves wildcards to the program: there, each file argument with
+// '*' or '?' in its last name becomes the files it matches, sorted, or
+// stays as it is when it matches none. Elsewhere the shell has expanded
+// them and files comes back as it is. Null when memory runs out.
+const char** ExpandFileArguments(const char** files, int* count);
 
 // Standard input and output carry documents byte for byte.
 void UseBinaryStandardStreams();
