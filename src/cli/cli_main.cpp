@@ -218,7 +218,9 @@ bool FilesCollide(const CliRequest& request, char* error, size_t size) {
     for (int i = 0; i < count; ++i) {
       paths[i] = request.files[i];
       char* backup = backups + static_cast<size_t>(i) * kJobPathSize;
-      if (MakeBackupPath(request.files[i], anyExtension, backup, kJobPathSize) == BackupName::Made) {
+      // Without backups, only the same file twice collides.
+      if (!request.noBackup &&
+          MakeBackupPath(request.files[i], anyExtension, backup, kJobPathSize) == BackupName::Made) {
         paths[count + i] = backup;
       }
     }
