@@ -54,6 +54,8 @@ case $agree in *"agree"*) ;; *) fail "verify fits.md fits.pdf said: $agree" ;; e
 [ "$spill_status" -eq 1 ] || fail "verify spill.md spill.pdf exited with $spill_status: $spill"
 case $spill in *"runs over"*) ;; *) fail "verify spill.md spill.pdf said: $spill" ;; esac
 
-foliostamp-cli --version | grep -q '^foliostamp-cli [0-9]' || fail "--version"
-grep -q '^\.TH FOLIOSTAMP-CLI 1' "$prefix/share/man/man1/foliostamp-cli.1" || fail "the manual page has no .TH line"
+version=$(foliostamp-cli --version | sed -n 's/^foliostamp-cli \([0-9][0-9.]*\)$/\1/p')
+[ -n "$version" ] || fail "--version said: $(foliostamp-cli --version)"
+grep -q "^\.TH FOLIOSTAMP-CLI 1 .*\"Foliostamp $version\"" "$prefix/share/man/man1/foliostamp-cli.1" ||
+  fail "the manual page is not of version $version: $(head -1 "$prefix/share/man/man1/foliostamp-cli.1")"
 echo "PASSED: installed tree at a moved prefix, found through PATH, loads its PDF module"
