@@ -6,6 +6,7 @@
 // build folder it was built in, for the test programs there.
 #include <dlfcn.h>
 #include <limits.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

@@ -281,6 +281,11 @@ TEST_F(CliTest, InputsSharingABackupAreRefused) {
   }
   EXPECT_EQ(ReadFileBytes(folder.Path("doc.md")), text);
   EXPECT_EQ(Run("execute doc.md other.md").exitCode, 0);
+  // Without backups, only the same file twice collides.
+  Outcome noBackup = Run("execute --no-backup doc.md doc.mdx");
+  EXPECT_EQ(noBackup.exitCode, 0) << noBackup.err;
+  EXPECT_EQ(noBackup.out, "doc.md:\nTotal 2 pages.\ndoc.mdx:\nTotal 2 pages.\n");
+  EXPECT_NE(Run("execute --no-backup doc.md ./doc.md").err.find("are the same file"), std::string::npos);
 }
 
 const std::string kNumbered = "x\n" + kBreak + "\n\n" +
