@@ -156,4 +156,38 @@ TEST_F(ToolTextTest, WildcardsInFileArguments) {
   }
 }
 
+// Inputs that would overwrite each other's original, found by each
+// platform's idea of one file: on Windows a name in another case is the
+// same file.
+TEST_F(ToolTextTest, InputsThatAreOneFileOrShareABackup) {
+#ifdef _WIN32
+  const bool caseBlind = true;
+#else
+  const bool caseBlind = false;
+#endif
+  const std::string text = "x\n" + kBreak + "\ny\n";
+  for (const char* name : {"doc.md", "doc.mdx", "\xe6\x97\xa5.md"}) WriteFileBytes(folder.Path(name), text);
+  struct Case {
+    std::vector<std::string> files;
+    const char* named;  // in the refusal; null: not refused
+  };
+  const Case cases[] = {
+      {{"doc.md", "doc.mdx"}, "'doc.md' and 'doc.mdx' would share the backup 'doc.bak'"},
+      {{"\xe6\x97\xa5.md", "./\xe6\x97\xa5.md"}, "are the same file"},
+      {{"doc.md", "DOC.md"}, caseBlind ? "'doc.md' and 'DOC.md' are the same file" : nullptr},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"execute", "--no-settings"};
+    arguments.insert(arguments.end(), c.files.begin(), c.files.end());
+    ToolOutcome outcome = Run(arguments);
+    if (c.named == nullptr) {
+      EXPECT_EQ(outcome.exitCode, 1) << c.files[1] << outcome.err;  // DOC.md does not exist here
+      continue;
+    }
+    EXPECT_EQ(outcome.exitCode, 2) << c.files[1];
+    EXPECT_NE(outcome.err.find(c.named), std::string::npos) << c.files[1] << ": " << outcome.err;
+    EXPECT_FALSE(FileExists(folder.Path("doc.bak"))) << c.files[1];
+  }
+}
+
 }  // namespace
