@@ -37,7 +37,7 @@ TEST(BookTest, AChapterWhoseHeadDoesNotFitStopsTheWholeBook) {
   ToolOutcome outcome = RunTool(tool, folder.root(),
                                 {"execute", "--no-settings", "--continue", "--header", header,
                                  "ch1.md", "ch2.md", "ch3.md"});
-  EXPECT_EQ(outcome.exitCode, 1) << outcome.out;
+  EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
   for (const auto& chapter : chapters) {
     EXPECT_EQ(ReadFileBytes(folder.Path(chapter.name)), chapter.text) << chapter.name;
   }
@@ -45,9 +45,9 @@ TEST(BookTest, AChapterWhoseHeadDoesNotFitStopsTheWholeBook) {
   const std::string tooLong = "Error: Header, colour or font size text is too long.\n";
   const std::string refused = "Error: Not numbered, because another file of the book was refused.\n";
   if (SystemCodePage() == 0 || SystemCodePage() == 65001) {
-    EXPECT_EQ(outcome.out, "ch1.md:\n" + tooLong + "ch2.md:\n" + tooLong + "ch3.md:\n" + tooLong);
+    EXPECT_EQ(outcome.err, "ch1.md:\n" + tooLong + "ch2.md:\n" + tooLong + "ch3.md:\n" + tooLong);
   } else {
-    EXPECT_EQ(outcome.out, "ch1.md:\n" + refused + "ch2.md:\n" + tooLong + "ch3.md:\n" + refused);
+    EXPECT_EQ(outcome.err, "ch1.md:\n" + refused + "ch2.md:\n" + tooLong + "ch3.md:\n" + refused);
   }
 }
 

@@ -175,11 +175,11 @@ TEST_F(CrashTest, TwoJobsOnOneDocument) {
     int codes[2] = {WaitForTool(&first), WaitForTool(&second)};
     const char* tags[2] = {"1", "2"};
     for (int i = 0; i < 2; ++i) {
-      std::string out = ReadFileBytes(folder.Path(std::string("out-") + tags[i] + ".txt"));
+      std::string err = ReadFileBytes(folder.Path(std::string("err-") + tags[i] + ".txt"));
       if (codes[i] == 0) continue;
       refusals += 1;
       EXPECT_EQ(codes[i], 1);
-      EXPECT_EQ(out.rfind("Busy:", 0), 0u) << out;
+      EXPECT_EQ(err.rfind("Busy:", 0), 0u) << err;
     }
     EXPECT_LT(codes[0] + codes[1], 2) << "both refused";
     EXPECT_TRUE(ReadFileBytes(folder.Path("doc.md")) == numbered) << "started " << attempt << "/4 apart";
