@@ -109,6 +109,11 @@ FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r);
 // replacement was in place.
 bool FinishReplacement(Replacement* r);
 
+// Asks the system to start putting what the replacement holds so far on
+// the disk, so that the flush at the end has less left to wait for. Does
+// nothing where the system has no such request.
+void StartWriteBack(Replacement* r);
+
 // Gives up: the scratch file is removed and the target left alone.
 void AbandonReplacement(Replacement* r);
 

@@ -397,6 +397,14 @@ bool FinishReplacement(Replacement* r) {
   return false;
 }
 
+void StartWriteBack(Replacement* r) {
+#if defined(__linux__)
+  if (r->stream != nullptr) sync_file_range(fileno(r->stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  (void)r;
+#endif
+}
+
 void AbandonReplacement(Replacement* r) {
   if (r->stream != nullptr) fclose(r->stream);
   r->stream = nullptr;

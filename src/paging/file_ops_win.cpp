@@ -331,6 +331,8 @@ bool FinishReplacement(Replacement* r) {
   return ok;
 }
 
+void StartWriteBack(Replacement*) {}
+
 void AbandonReplacement(Replacement* r) {
   if (r->stream != nullptr) fclose(r->stream);
   r->stream = nullptr;

@@ -14,9 +14,10 @@ HeldFile document;
 Replacement replacement;
 Replacement backup;
 
-// The backup made as the document is replaced: copied into a scratch
-// file, flushed, then renamed to its name. It must be the whole document.
-bool MakeBackup() {
+// The backup, copied into a scratch file beside its name; it must be the
+// whole document. It goes on being written to the disk while the passes
+// run, and takes its name (FinishBackup) before the document changes.
+bool StartBackup() {
   const char* path = job.input.markdownPath;
   FileProblem problem = BeginReplacement(job.backupPath, ReplaceWay::Rename, &backup);
   if (problem != FileProblem::None) {
@@ -39,11 +40,15 @@ bool MakeBackup() {
     SetResult(kBusyCopy, path, job.backupPath);
     return false;
   }
-  if (!FinishReplacement(&backup)) {
-    SetResult(kWriteFailed, job.backupPath);
-    return false;
-  }
+  StartWriteBack(&backup);
   return true;
+}
+
+// The backup flushed and in its place; nothing to do without one.
+bool FinishBackup() {
+  if (backup.stream == nullptr || FinishReplacement(&backup)) return true;
+  SetResult(kWriteFailed, job.backupPath);
+  return false;
 }
 
 // The backup is taken unless the user chose to have none; a document with
@@ -64,7 +69,7 @@ bool BackUpIfAsked() {
     SetResult(kBusyCopy, path, job.backupPath);
     return false;
   }
-  return MakeBackup();
+  return StartBackup();
 }
 
 // What the passes read: the held document, which stays as it is until its
@@ -87,6 +92,7 @@ void CloseInPlaceSource() {
 
 JobReport Stop(JobReport report) {
   CloseInPlaceSource();
+  AbandonReplacement(&backup);
   AbandonReplacement(&replacement);
   LetGo(&document);
   return report;
@@ -98,6 +104,8 @@ JobReport WritingFailed() {
   const char* path = job.input.markdownPath;
   CloseInPlaceSource();
   bool inPlace = replacement.inPlace;
+  // The backup is whole: it takes its name as it would have.
+  FinishBackup();
   AbandonReplacement(&replacement);
   LetGo(&document);
   if (!inPlace) {
@@ -117,6 +125,8 @@ bool RunPass(const InPlacePass* pass) {
 // With pass null, the numbering jobs' own passes.
 JobReport RunInPlace(const InPlacePass* pass) {
   const char* path = job.input.markdownPath;
+  backup.stream = nullptr;
+  backup.scratch[0] = '\0';
   replacement.stream = nullptr;
   replacement.inPlace = false;
   replacement.scratch[0] = '\0';
@@ -125,8 +135,12 @@ JobReport RunInPlace(const InPlacePass* pass) {
   RemoveLeftScratchFiles(path);
   RemoveLeftScratchFiles(job.backupPath);
   if (!BackUpIfAsked()) return Stop(Report(JobOutcome::Refused));
-  // Written in place, the document is held by the writing itself.
-  if (document.links > 1) EndHoldBeforeReplacing(&document);
+  // Written in place, the document is read from its backup, which must be
+  // on the disk first, and is held by the writing itself.
+  if (document.links > 1) {
+    if (!FinishBackup()) return Stop(Report(JobOutcome::Refused));
+    EndHoldBeforeReplacing(&document);
+  }
   FileProblem begun = BeginReplacement(path, ReplaceWay::InPlaceWhenLinked, &replacement);
   if (begun != FileProblem::None) return Stop(RefuseFor(begun, path));
   if (!OpenInPlaceSource()) return Stop(Report(JobOutcome::Refused));
@@ -137,9 +151,10 @@ JobReport RunInPlace(const InPlacePass* pass) {
     job.pageTotal = pass->total;
   }
   if (!RestartSource()) return WritingFailed();
-  StartWriting(&job.writer, FileSink(replacement.stream), writeBuffer, kWriteBufferSize);
+  StartWriting(&job.writer, ReplacementSink(&replacement), writeBuffer, kWriteBufferSize);
   if (!RunPass(pass) || !FlushWriting(&job.writer)) return WritingFailed();
   CloseInPlaceSource();
+  if (!FinishBackup()) return Stop(Report(JobOutcome::Refused));
   EndHoldBeforeReplacing(&document);
   bool finished = FinishReplacement(&replacement);
   if (!finished) return WritingFailed();

@@ -54,6 +54,8 @@ void CloseSource();
 bool Count();
 // The rewriting pass reads the source again from its first byte.
 bool RestartSource();
+// Writes the new text of a replaced file, pushing it on to the disk as it goes.
+ByteSink ReplacementSink(Replacement* r);
 const char* InputName(const char* path);
 const char* OutputName(const char* path);
 

@@ -17,6 +17,22 @@ namespace {
 // write for each line.
 char spoolBuffer[1 << 20];
 
+// The new text of a replaced file is asked every few MiB to go on to the
+// disk, so the flush at the end is short.
+constexpr size_t kWriteBackStep = 16u << 20;
+size_t sinceWriteBack;
+
+bool WriteToReplacement(void* context, const char* data, size_t length) {
+  Replacement* r = static_cast<Replacement*>(context);
+  if (fwrite(data, 1, length, r->stream) != length) return false;
+  sinceWriteBack += length;
+  if (sinceWriteBack >= kWriteBackStep) {
+    StartWriteBack(r);
+    sinceWriteBack = 0;
+  }
+  return true;
+}
+
 }  // namespace
 
 void SetResult(const char* format, const char* first, const char* second) {
@@ -124,6 +140,12 @@ bool RestartSource() {
   if (!Rewind(from)) return false;
   StartReading(&job.reader, from, readBuffer, kReadBufferSize, kPieceLimit);
   return true;
+}
+
+ByteSink ReplacementSink(Replacement* r) {
+  sinceWriteBack = 0;
+  ByteSink sink = {WriteToReplacement, nullptr, r};
+  return sink;
 }
 
 const char* InputName(const char* path) {

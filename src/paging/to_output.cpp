@@ -49,7 +49,8 @@ JobReport RunToOutput(const char* outputPath) {
     }
     stream = output.stream;
   }
-  StartWriting(&job.writer, FileSink(stream), writeBuffer, kWriteBufferSize);
+  ByteSink sink = stream == stdout ? FileSink(stdout) : ReplacementSink(&output);
+  StartWriting(&job.writer, sink, writeBuffer, kWriteBufferSize);
   bool written = RestartSource() && FinishOutput(stream);
   if (!written && stream != stdout) AbandonReplacement(&output);
   CloseSource();

@@ -3,6 +3,9 @@
 // no regular file; and the cause told when the user may not touch it.
 #include <fcntl.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/sysmacros.h>
+#endif
 #include <unistd.h>
 
 #include <string>
@@ -130,6 +133,15 @@ TEST(PosixReplaceTest, AnOutputThatIsNoRegularFileIsWrittenThrough) {
   EXPECT_EQ(received.substr(0, 6), "# One\n");
   EXPECT_EQ(received.substr(received.size() - 6), "# Two\n");
   EXPECT_TRUE(S_ISFIFO(StatOf(fifo).st_mode));
+
+  // A device: one like /dev/null, made in the test's own folder (as root).
+  if (geteuid() == 0) {
+    const std::string device = folder.Path("null");
+    ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    RewriteToOutput(RewriteKind::Insert, PlainInput(input), device.c_str(), KeepReport, &text);
+    EXPECT_EQ(text, "Total 2 pages.");
+    EXPECT_TRUE(S_ISCHR(StatOf(device).st_mode));
+  }
 
   // As the document, it is no file to number.
   JobSettings settings;
