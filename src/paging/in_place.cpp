@@ -2,7 +2,6 @@
 // (flushed before the document changes), counted, and its new text put in
 // the document's place in one step. A document with several hard links is
 // written over in place instead, from its backup, so its links stay.
-#include <string.h>
 
 #include "paging/in_place.h"
 #include "paging/job_parts.h"
