@@ -294,5 +294,12 @@ void FormatFinding(const Finding& f, char* out, size_t outSize) {
                "Page %d is on sheet %d but reads %d; the PDF has %d %s, the total says %d.",
                f.firstPage, f.firstSheet, f.reads, f.sheetCount, sheetWord, f.total);
       break;
+    case FindingKind::TwoCandidates:
+      FormatNumbers(f.reads, f.total, f.paren, numbers, sizeof numbers);
+      snprintf(out, outSize,
+               "Page %d: its number line \"%s\" is on sheet %d and on sheet %d; one may be the "
+               "browser's own page number: export the PDF without the browser's header and footer.",
+               f.firstPage, numbers + 1, f.firstSheet, f.lastSheet);
+      break;
   }
 }

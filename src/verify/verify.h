@@ -97,6 +97,7 @@ enum class FindingKind {
   WrongNumber,     // it reads `reads` on sheet firstSheet
   WrongTotal,      // its total says `total`, the PDF has sheetCount sheets
   WrongNumberAndTotal,
+  TwoCandidates,   // firstSheet and lastSheet both show the number line of firstPage
 };
 
 struct Finding {
