@@ -313,7 +313,9 @@ void TakeDroppedFiles(HWND window, HDROP drop) {
   if (JobThread == nullptr) {
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
+      // A name too long for the buffer would arrive cut: it is left out.
       wchar_t path[kWidePathSize];
+      if (DragQueryFileW(drop, i, nullptr, 0) >= kWidePathSize) continue;
       if (DragQueryFileW(drop, i, path, kWidePathSize) != 0) OpenFilePath(window, path);
     }
     if (count > 0) TextSlots[kResultText][0] = '\0';

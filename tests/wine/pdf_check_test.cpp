@@ -51,6 +51,9 @@ TEST_F(PdfCheckTest, AgreementAndUnusableFilesShowOnlyTheResult) {
   Copy("fits.pdf", "my.notes.pdf");
   Copy("notpdf.pdf", "notpdf.pdf");
   std::string lonely = Copy("fits.md", "lonely.md");
+  // A name outside either code page: the paths reach the PDF reader whole.
+  std::string korean = Copy("japanese.md", "한국어 문서.md");
+  Copy("japanese.pdf", "한국어 문서.pdf");
   struct Case {
     const char* name;
     std::string md;
@@ -60,6 +63,7 @@ TEST_F(PdfCheckTest, AgreementAndUnusableFilesShowOnlyTheResult) {
   const Case kCases[] = {
       {"agreeing", fits, Path("fits.pdf"), "The page numbers agree with the PDF's 3 sheets."},
       {"the PDF beside the document", notes, "", "The page numbers agree with the PDF's 3 sheets."},
+      {"a name in no code page", korean, "", "The page numbers agree with the PDF's 3 sheets."},
       {"a missing PDF", fits, Path("missing.pdf"),
        "Error: The PDF file does not exist: " + Path("missing.pdf")},
       {"no PDF beside the document", lonely, "",
@@ -164,6 +168,7 @@ TEST_F(PdfCheckTest, DroppedFilesAndTheSavedPdfPath) {
       {"a PDF, any case", {pdf}, "", pdf},
       {"both at once", {pdf, md}, md, pdf},
       {"another kind of file is the document", {Path("notes.txt")}, Path("notes.txt"), ""},
+      {"a name too long to take whole", {Path(std::string(2100, 'x').c_str())}, "", ""},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
