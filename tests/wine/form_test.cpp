@@ -109,6 +109,8 @@ const CaptionCase kCaptionCases[] = {
      "from search sites because of using transparent characters."},
     {41, "実行", "Execute"},
     {44, "復元", "Undo"},
+    {47, "PDF選択", "PDF select"},
+    {49, "PDF確認", "Check PDF"},
 };
 
 TEST_F(FormTest, CaptionsFollowTheLanguage) {
@@ -239,12 +241,15 @@ TEST_F(FormTest, PaintedRowsShowTheirTexts) {
   PumpMessages();
   EXPECT_FALSE(HasInk(window_, FormRectToPixels(kResultRow)));
   EXPECT_FALSE(HasInk(window_, FormRectToPixels(kMarkdownPathRow)));
+  EXPECT_FALSE(HasInk(window_, FormRectToPixels(kPdfPathRow)));
   SetTextSlot(kResultText, "Total 3 pages.");
   SetTextSlot(kMarkdownPath, "C:\\docs\\book.md");
+  SetTextSlot(kPdfPath, "C:\\docs\\book.pdf");
   InvalidateRect(window_, nullptr, TRUE);
   UpdateWindow(window_);
   EXPECT_TRUE(HasInk(window_, FormRectToPixels(kResultRow)));
   EXPECT_TRUE(HasInk(window_, FormRectToPixels(kMarkdownPathRow)));
+  EXPECT_TRUE(HasInk(window_, FormRectToPixels(kPdfPathRow)));
 }
 
 }  // namespace
