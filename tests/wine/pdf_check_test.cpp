@@ -13,6 +13,7 @@
 
 namespace {
 
+const int kLockedRows[] = {4, 10, 12, 14, 16, 21, 41, 42, 43, 44, 47, 49};
 const char kFixQuestionJapanese[] = "PDFに合わせてページ番号を書き換えますか？";
 const char kFixQuestionEnglish[] = "Rewrite the page numbers to match the PDF?";
 const char kSpillReport[] =
@@ -80,9 +81,13 @@ TEST_F(PdfCheckTest, AgreementAndUnusableFilesShowOnlyTheResult) {
     BoxWatcher noBox("Check PDF", IDNO);
     Click(kCheckPdfRow);
     EXPECT_STREQ(TextSlots[kResultText], "");  // emptied as the job starts
+    // Locked as for Execute until the job's end is handled, however soon it comes.
+    for (int row : kLockedRows) EXPECT_FALSE(IsWindowEnabled(ControlHandles[row])) << row;
+    EXPECT_TRUE(IsWindowEnabled(ControlHandles[kLanguageRow]));
     ASSERT_TRUE(WaitForJobEnd());
     PumpMessages();
     EXPECT_EQ(noBox.Stop(), 0);
+    for (int row : kLockedRows) EXPECT_TRUE(IsWindowEnabled(ControlHandles[row])) << row;
     EXPECT_EQ(std::string(TextSlots[kResultText]), c.result);
     EXPECT_EQ(std::string(TextSlots[kPdfPath]), c.pdfPath);  // the default is not stored
   }
