@@ -74,16 +74,25 @@ ScanStatus ScanMarkdownFile(DocumentScan* scan, const char* path);
 
 // Where the lines landed: numberSheets[i] is the sheet (from 1) of number
 // line i, 0 when it is not in the PDF; headingSheets[j] the sheet heading j
-// belongs on (0 when its page's number line was not found).
+// belongs on (0 when its page's number line was not placed). When two
+// sheets show number line i and nothing tells which is ours, doubtSheets[i]
+// is the second (numberSheets[i] the first) and the line counts as not
+// placed; doubtSheets may be null, and then the first is taken.
 struct Placement {
   int32_t* numberSheets;
   size_t* numberEnds;  // offset in the sheet texts after each found line
   int32_t* headingSheets;
   int32_t sheetCount;
-  int32_t foundCount;
+  int32_t foundCount;  // lines placed
+  int32_t* doubtSheets;
+  const SheetSet* sheets;  // set by PlaceLines
 };
 
-// Finds every number line, in order, each at or after the one before it.
+// Finds every number line, in order, each at or after the one before it, as
+// a whole line of a sheet's text. A line spaced as ours is taken before one
+// spaced otherwise (a browser's own "8/22" footer), found from the first
+// candidate onward up to the last sheet the page can be on (its page number
+// plus the sheets the PDF has beyond the document's pages).
 // Then each heading: on the first sheet at or after its page's sheet (and
 // after the heading before it on that page) that shows its text followed by
 // an annotation, before the next number line's sheet; when it is not found,
@@ -100,6 +109,9 @@ enum class FindingKind {
   TwoCandidates,   // firstSheet and lastSheet both show the number line of firstPage
 };
 
+// For a spill, reads and lastReads are the numbers firstPage and lastPage
+// show (0 when the page has no number line), and blankSheets how many of
+// its last sheets hold no text.
 struct Finding {
   FindingKind kind;
   int32_t firstPage;
@@ -110,6 +122,8 @@ struct Finding {
   int32_t total;
   int32_t sheetCount;
   bool paren;
+  int32_t lastReads;
+  int32_t blankSheets;
 };
 
 enum class VerifyOutcome {
@@ -120,7 +134,8 @@ enum class VerifyOutcome {
 };
 
 // Lists the findings in page order (at most 2 * numberLineCount + 1): the
-// spills, and one finding per number line that disagrees. A total that is
+// spills, and one finding per number line that disagrees or stands on two
+// sheets. A total that is
 // wrong is listed once, with the last number line, and again with any line
 // whose total differs from that line's.
 VerifyOutcome CollectFindings(const DocumentScan& scan, const Placement& placement,

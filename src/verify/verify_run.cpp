@@ -17,6 +17,7 @@ NumberLineEntry numberLines[kMaxNumberLines];
 HeadingEntry headings[kMaxHeadings];
 char keyText[kKeyTextSize];
 int32_t numberSheets[kMaxNumberLines];
+int32_t doubtSheets[kMaxNumberLines];
 size_t numberEnds[kMaxNumberLines];
 int32_t headingSheets[kMaxHeadings];
 Finding findings[kMaxFindings];
@@ -55,7 +56,7 @@ void RunVerify(const char* markdownPath, const char* pdfPath, bool fix, VerifyRu
     run->step = VerifyStep::PdfProblem;
     return;
   }
-  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0};
+  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0, doubtSheets, nullptr};
   PlaceLines(scan, sheets, &placement);
   run->outcome = CollectFindings(scan, placement, findings, kMaxFindings, &run->findingCount);
   run->step = VerifyStep::Compared;

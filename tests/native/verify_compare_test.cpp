@@ -207,7 +207,7 @@ TEST(VerifyCompare, StorageLimitsAreReportedNotOverrun) {
   EXPECT_TRUE(scan.overflow);
   EXPECT_EQ(scan.numberLineCount, 1);
 
-  char text[4];  // room for "1/2" in match form, not for a second sheet
+  char text[6];  // room for "1 / 2" in match form, not for a second sheet
   size_t starts[3];
   SheetSet sheets;
   StartSheets(&sheets, text, sizeof text, starts, 2);
