@@ -26,6 +26,7 @@ Comparison Compare(const std::vector<std::string>& lines, const std::vector<std:
   static char sheetBuffer[16384];
   static size_t starts[65];
   static int32_t numberSheets[64];
+  static int32_t doubtSheets[64];
   static size_t numberEnds[64];
   static int32_t headingSheets[64];
   static Finding findings[129];
@@ -41,7 +42,7 @@ Comparison Compare(const std::vector<std::string>& lines, const std::vector<std:
   StartSheets(&sheets, sheetBuffer, sizeof sheetBuffer, starts, 64);
   for (const std::string& text : sheetTexts) EXPECT_TRUE(AddSheet(&sheets, text.data(), text.size()));
 
-  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0};
+  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0, doubtSheets, nullptr};
   PlaceLines(scan, sheets, &placement);
   int32_t count = 0;
   Comparison result;
@@ -177,6 +178,62 @@ TEST(VerifyCompare, TableOfDocumentsAndSheetTexts) {
        {NumberLine("Guide", 1, 2), B, "", NumberLine("Guide", 2, 2)},
        {"Other 1 / 2", "Other 2 / 2"},
        VerifyOutcome::NoneFound, "", {0, 0}, {}},
+
+      {"body text holding the numbers is no number line",
+       {NumberLine("", 1, 3), B, "", NumberLine("", 2, 3), B, "", NumberLine("", 3, 3)},
+       {"1 / 3\nMix 2/3 water\n2 / 3 of it", "2 / 3\ntext", "3 / 3"},
+       VerifyOutcome::Agree, "", {1, 2, 3}, {}},
+
+      {"a browser's counter on a line of its own gives way to a line spaced as ours",
+       {NumberLine("", 1, 4), B, "", NumberLine("", 2, 4), "long", B, "", NumberLine("", 3, 4)},
+       {"1 / 4\n1/4", "2 / 4\nlong\n2/4", "more\n3/4", "3 / 4\n4/4"},
+       VerifyOutcome::Disagree, "Page 2 runs over sheets 2-3.\nPage 3 is on sheet 4 but reads 3.\n",
+       {1, 2, 4}, {}},
+
+      {"two sheets show a page's line spaced alike: said, not guessed",
+       {NumberLine("", 1, 4), B, "", NumberLine("", 2, 4), "long", B, "", NumberLine("", 3, 4)},
+       {"1/4", "2/4\nlong", "more\n3/4", "3/4\n4/4"},
+       VerifyOutcome::Disagree,
+       "Pages 2-3 run over sheets 2-4.\n"
+       "Page 3: its number line \"3 / 4\" is on sheet 3 and on sheet 4; one may be the browser's "
+       "own page number: export the PDF without the browser's header and footer.\n",
+       {1, 2, 3}, {}},
+
+      {"every line found stands on two sheets",
+       {NumberLine("", 1, 2)},
+       {"1/2", "1/2"},
+       VerifyOutcome::Disagree,
+       "Page 1: its number line \"1 / 2\" is on sheet 1 and on sheet 2; one may be the browser's "
+       "own page number: export the PDF without the browser's header and footer.\n",
+       {1}, {}},
+
+      {"a line spaced as ours past the page's last possible sheet is not taken",
+       {NumberLine("", 1, 2), B, "", NumberLine("", 2, 2)},
+       {"1/2", "2/2\n1 / 2"},
+       VerifyOutcome::Agree, "", {1, 2}, {}},
+
+      {"smart punctuation in the header and a heading",
+       {NumberLine("Writer's notes -- draft", 1, 2), Heading("#", "Tools --- \"plain\"", 1), B, "",
+        NumberLine("Writer's notes -- draft", 2, 2), Heading("##", "End...", 2)},
+       {"Writer\xE2\x80\x99s notes \xE2\x80\x93 draft 1 / 2\n"
+        "Tools \xE2\x80\x94 \xE2\x80\x9Cplain\xE2\x80\x9D ...1",
+        "Writer\xE2\x80\x99s notes \xE2\x80\x93 draft 2 / 2\nEnd\xE2\x80\xA6 ...2"},
+       VerifyOutcome::Agree, "", {1, 2}, {1, 2}},
+
+      {"spills end in blank sheets",
+       {NumberLine("", 1, 2), B, "", NumberLine("", 2, 2)},
+       {"1 / 2\nfull", "", " \n", "2 / 2"},
+       VerifyOutcome::Disagree,
+       "Page 1 runs over sheets 1-3; sheets 2-3 are blank (sheet 1 is filled to its end: "
+       "shortening the page by a line keeps it on one sheet, splitting it does not help).\n"
+       "Page 2 is on sheet 4 but reads 2; the PDF has 4 sheets, the total says 2.\n",
+       {1, 4}, {}},
+
+      {"after a fix a spill names the number its page shows",
+       {NumberLine("", 1, 5), B, "", NumberLine("", 2, 5), B, "", NumberLine("", 4, 5)},
+       {"1 / 5", "2 / 5", "more", "4 / 5", "more"},
+       VerifyOutcome::Agree,
+       "Page 2 runs over sheets 2-3.\nPage 3 (numbered 4) runs over sheets 4-5.\n", {1, 2, 4}, {}},
 
       {"a document without number lines",
        {"# Title", "text", B, "", "more"},
