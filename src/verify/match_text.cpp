@@ -316,6 +316,26 @@ bool FindKey(const char* text, size_t sheetBegin, size_t from, size_t textEnd, c
   return false;
 }
 
+bool MatchLineAt(const char* text, size_t start, size_t textEnd, const char* key, size_t keyLength,
+                 LineMatch* match) {
+  Walk w = {start, 0, true};
+  WalkKey(text, textEnd, key, keyLength, &w);
+  if (w.k != keyLength || (w.p != textEnd && text[w.p] != '\n')) return false;
+  match->start = start;
+  match->end = w.p;
+  match->exact = w.exact;
+  return true;
+}
+
+uint64_t GaplessHash(const char* text, size_t length) {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (size_t i = 0; i < length; ++i) {
+    if (IsGap(text[i])) continue;
+    hash = (hash ^ static_cast<unsigned char>(text[i])) * 1099511628211ull;
+  }
+  return hash;
+}
+
 bool FindLine(const char* text, size_t sheetBegin, size_t from, size_t textEnd, const char* key,
               size_t keyLength, LineMatch* match) {
   if (keyLength == 0) return false;
@@ -328,14 +348,7 @@ bool FindLine(const char* text, size_t sheetBegin, size_t from, size_t textEnd, 
       i = static_cast<size_t>(static_cast<const char*>(next) - text) + 1;
       continue;
     }
-    Walk w = {i, 0, true};
-    WalkKey(text, textEnd, key, keyLength, &w);
-    if (w.k == keyLength && (w.p == textEnd || text[w.p] == '\n')) {
-      match->start = i;
-      match->end = w.p;
-      match->exact = w.exact;
-      return true;
-    }
+    if (MatchLineAt(text, i, textEnd, key, keyLength, match)) return true;
     ++i;
   }
   return false;

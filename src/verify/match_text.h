@@ -67,3 +67,11 @@ struct LineMatch {
 // such place, exact or not.
 bool FindLine(const char* text, size_t sheetBegin, size_t from, size_t textEnd, const char* key,
               size_t keyLength, LineMatch* match);
+
+// FindLine's test at one line start.
+bool MatchLineAt(const char* text, size_t start, size_t textEnd, const char* key, size_t keyLength,
+                 LineMatch* match);
+
+// A hash of text without its white space: equal for a key and every line
+// FindLine can match it with, unless the line is broken in print.
+uint64_t GaplessHash(const char* text, size_t length);

@@ -88,25 +88,110 @@ bool FindLineOnSheets(const SheetSet& sheets, int32_t firstSheet, size_t from, i
   return false;
 }
 
-// After a candidate spaced otherwise than our line, looks on (up to endSheet)
-// for one spaced as ours, which is then taken. Without one, a candidate on
-// another sheet leaves the line in doubt (*doubtSheet, from 0; else -1).
-void PreferOurSpacing(const SheetSet& sheets, int32_t endSheet, const char* key, size_t keyLength,
-                      int32_t* sheet, LineMatch* match, int32_t* doubtSheet) {
+// Takes a candidate found after the first: one spaced as ours replaces one
+// spaced otherwise; one as well spaced as the one taken, on another sheet,
+// puts the line in doubt (the first such sheet, from 0; -1 when none).
+void Weigh(int32_t candidateSheet, const LineMatch& candidate, int32_t* sheet, LineMatch* match,
+           int32_t* doubtSheet) {
+  if (candidate.exact && !match->exact) {
+    *sheet = candidateSheet;
+    *match = candidate;
+    *doubtSheet = -1;
+  } else if (candidate.exact == match->exact && candidateSheet != *sheet &&
+             (*doubtSheet < 0 || candidateSheet < *doubtSheet)) {
+    *doubtSheet = candidateSheet;
+  }
+}
+
+void LookOnwardInIndex(const SheetSet& sheets, const LineIndex& index, int32_t endSheet,
+                       const char* key, size_t keyLength, int32_t* sheet, LineMatch* match,
+                       int32_t* doubtSheet) {
+  const uint64_t hash = GaplessHash(key, keyLength);
+  const size_t after = match->end;
+  const size_t endText = sheets.starts[endSheet];
+  // The chain runs from the last line back; the first after the match that
+  // is spaced as ours is the one the chain meets last.
+  int32_t firstExactSheet = -1;
+  LineMatch firstExact = {0, 0, false};
+  for (int32_t n = index.buckets[hash & (index.bucketCount - 1)]; n >= 0;) {
+    const CandidateLine& line = index.lines[n];
+    n = line.previous;
+    if (line.start < after) break;
+    if (line.hash != hash || line.start >= endText) continue;
+    LineMatch candidate;
+    if (!MatchLineAt(sheets.text.data, line.start, sheets.starts[line.sheet + 1], key, keyLength,
+                     &candidate)) {
+      continue;
+    }
+    if (candidate.exact && !match->exact) {
+      firstExactSheet = line.sheet;
+      firstExact = candidate;
+    }
+  }
+  if (firstExactSheet >= 0) {
+    *sheet = firstExactSheet;
+    *match = firstExact;
+  }
+  for (int32_t n = index.buckets[hash & (index.bucketCount - 1)]; n >= 0;) {
+    const CandidateLine& line = index.lines[n];
+    n = line.previous;
+    if (line.start < after) break;
+    if (line.hash != hash || line.start >= endText) continue;
+    LineMatch candidate;
+    if (MatchLineAt(sheets.text.data, line.start, sheets.starts[line.sheet + 1], key, keyLength,
+                    &candidate)) {
+      Weigh(line.sheet, candidate, sheet, match, doubtSheet);
+    }
+  }
+}
+
+// Looks on from the first candidate up to endSheet, through the index when
+// there is one, else through the sheets' text.
+void LookOnward(const SheetSet& sheets, const LineIndex* index, int32_t endSheet, const char* key,
+                size_t keyLength, int32_t* sheet, LineMatch* match, int32_t* doubtSheet) {
   *doubtSheet = -1;
+  if (index != nullptr && !index->overflow) {
+    LookOnwardInIndex(sheets, *index, endSheet, key, keyLength, sheet, match, doubtSheet);
+    return;
+  }
   int32_t s = *sheet;
   LineMatch next = *match;
   while (FindLineOnSheets(sheets, s, next.end, endSheet, key, keyLength, &s, &next)) {
-    if (next.exact) {
-      *sheet = s;
-      *match = next;
-      *doubtSheet = -1;
-      return;
-    }
-    if (s != *sheet && *doubtSheet < 0) *doubtSheet = s;
-    if (next.end == sheets.starts[s + 1]) {
-      if (++s >= endSheet) return;
-      next.end = sheets.starts[s];
+    Weigh(s, next, sheet, match, doubtSheet);
+  }
+}
+
+bool MayBeNumberLine(const char* line, size_t length) {
+  char last = length > 0 ? line[length - 1] : '\0';
+  return (last >= '0' && last <= '9') || last == ')';
+}
+
+void BuildLineIndex(const SheetSet& sheets, LineIndex* index) {
+  index->count = 0;
+  index->overflow = index->bucketCount == 0 || (index->bucketCount & (index->bucketCount - 1)) != 0;
+  if (index->overflow) return;
+  for (uint32_t b = 0; b < index->bucketCount; ++b) index->buckets[b] = -1;
+  const char* text = sheets.text.data;
+  for (int32_t s = 0; s < sheets.count && !index->overflow; ++s) {
+    size_t end = sheets.starts[s + 1];
+    for (size_t start = sheets.starts[s]; start < end;) {
+      const void* lineEnd = memchr(text + start, '\n', end - start);
+      size_t stop = lineEnd != nullptr ? static_cast<size_t>(static_cast<const char*>(lineEnd) - text)
+                                       : end;
+      if (MayBeNumberLine(text + start, stop - start)) {
+        if (index->count >= index->capacity) {
+          index->overflow = true;
+          break;
+        }
+        CandidateLine& line = index->lines[index->count];
+        line.hash = GaplessHash(text + start, stop - start);
+        line.start = start;
+        line.sheet = s;
+        int32_t& bucket = index->buckets[line.hash & (index->bucketCount - 1)];
+        line.previous = bucket;
+        bucket = index->count++;
+      }
+      start = stop + 1;
     }
   }
 }
@@ -130,12 +215,12 @@ void PlaceNumberLines(const DocumentScan& scan, const SheetSet& sheets, Placemen
                           &match)) {
       continue;
     }
+    int64_t last = extra >= 0 ? static_cast<int64_t>(entry.page) + extra : sheets.count;
+    int32_t endSheet = last < sheets.count ? static_cast<int32_t>(last) : sheets.count;
     int32_t doubt = -1;
-    if (!match.exact) {
-      int64_t last = extra >= 0 ? static_cast<int64_t>(entry.page) + extra : sheets.count;
-      int32_t endSheet = last < sheets.count ? static_cast<int32_t>(last) : sheets.count;
+    if (endSheet > sheet + 1 || !match.exact) {
       if (endSheet <= sheet) endSheet = sheet + 1;
-      PreferOurSpacing(sheets, endSheet, key, entry.keyLength, &sheet, &match, &doubt);
+      LookOnward(sheets, placement->index, endSheet, key, entry.keyLength, &sheet, &match, &doubt);
     }
     placement->numberSheets[i] = sheet + 1;
     placement->numberEnds[i] = match.end;
@@ -288,6 +373,16 @@ bool AddSheet(SheetSet* sheets, const char* text, size_t length) {
   return true;
 }
 
+void StartLineIndex(LineIndex* index, CandidateLine* lines, int32_t capacity, int32_t* buckets,
+                    uint32_t bucketCount) {
+  index->lines = lines;
+  index->capacity = capacity;
+  index->count = 0;
+  index->buckets = buckets;
+  index->bucketCount = bucketCount;
+  index->overflow = false;
+}
+
 void StartScan(DocumentScan* scan, NumberLineEntry* numberLines, int32_t numberLineCapacity,
                HeadingEntry* headings, int32_t headingCapacity, char* keyBuffer,
                size_t keyBufferSize) {
@@ -332,6 +427,7 @@ ScanStatus ScanMarkdownFile(DocumentScan* scan, const char* path) {
 void PlaceLines(const DocumentScan& scan, const SheetSet& sheets, Placement* placement) {
   placement->sheetCount = sheets.count;
   placement->sheets = &sheets;
+  if (placement->index != nullptr) BuildLineIndex(sheets, placement->index);
   PlaceNumberLines(scan, sheets, placement);
   PlaceHeadings(scan, sheets, placement);
 }

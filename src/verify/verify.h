@@ -28,6 +28,30 @@ void StartSheets(SheetSet* sheets, char* buffer, size_t bufferSize, size_t* star
 // full; the set then stays marked as overflowed.
 bool AddSheet(SheetSet* sheets, const char* text, size_t length);
 
+// The sheets' lines that can be number lines (their last character a digit
+// or ')'), by GaplessHash of their text, so that each number line's other
+// candidates are found without reading the sheets again. lines are in text
+// order; buckets (a power of two of them, ideally twice the capacity) hold
+// the last line of each chain, -1 when none, and each line the one before.
+struct CandidateLine {
+  uint64_t hash;
+  size_t start;
+  int32_t sheet;
+  int32_t previous;
+};
+
+struct LineIndex {
+  CandidateLine* lines;
+  int32_t capacity;
+  int32_t count;
+  int32_t* buckets;
+  uint32_t bucketCount;
+  bool overflow;  // then verify reads the sheets instead
+};
+
+void StartLineIndex(LineIndex* index, CandidateLine* lines, int32_t capacity, int32_t* buckets,
+                    uint32_t bucketCount);
+
 // A page-number line of the Markdown. page counts the document's pages (1
 // for the text before the first page break); reads and total are what it
 // shows; its match form is keys[keyStart, keyStart + keyLength).
@@ -86,13 +110,15 @@ struct Placement {
   int32_t foundCount;  // lines placed
   int32_t* doubtSheets;
   const SheetSet* sheets;  // set by PlaceLines
+  LineIndex* index;        // filled by PlaceLines; may be null (slower)
 };
 
 // Finds every number line, in order, each at or after the one before it, as
-// a whole line of a sheet's text. A line spaced as ours is taken before one
-// spaced otherwise (a browser's own "8/22" footer), found from the first
-// candidate onward up to the last sheet the page can be on (its page number
-// plus the sheets the PDF has beyond the document's pages).
+// a whole line of a sheet's text. From the first candidate onward up to the
+// last sheet the page can be on (its page number plus the sheets the PDF
+// has beyond the document's pages), a line spaced as ours is taken before
+// one spaced otherwise (a browser's own "8/22" footer), and two as well
+// spaced on different sheets leave the line in doubt.
 // Then each heading: on the first sheet at or after its page's sheet (and
 // after the heading before it on that page) that shows its text followed by
 // an annotation, before the next number line's sheet; when it is not found,

@@ -18,8 +18,11 @@ struct Comparison {
   std::vector<int> headingSheets;
 };
 
-// The document's lines are joined with LF; every sheet is one text.
-Comparison Compare(const std::vector<std::string>& lines, const std::vector<std::string>& sheetTexts) {
+// The document's lines are joined with LF; every sheet is one text. With
+// an index of candidate lines, or (useIndex false, or an index too small)
+// reading the sheets for them.
+Comparison Compare(const std::vector<std::string>& lines, const std::vector<std::string>& sheetTexts,
+                   bool useIndex = true, int32_t indexCapacity = 256) {
   static NumberLineEntry numberLines[64];
   static HeadingEntry headings[64];
   static char keys[8192];
@@ -30,6 +33,8 @@ Comparison Compare(const std::vector<std::string>& lines, const std::vector<std:
   static size_t numberEnds[64];
   static int32_t headingSheets[64];
   static Finding findings[129];
+  static CandidateLine candidates[256];
+  static int32_t buckets[64];
 
   DocumentScan scan;
   StartScan(&scan, numberLines, 64, headings, 64, keys, sizeof keys);
@@ -42,7 +47,10 @@ Comparison Compare(const std::vector<std::string>& lines, const std::vector<std:
   StartSheets(&sheets, sheetBuffer, sizeof sheetBuffer, starts, 64);
   for (const std::string& text : sheetTexts) EXPECT_TRUE(AddSheet(&sheets, text.data(), text.size()));
 
-  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0, doubtSheets, nullptr};
+  LineIndex index;
+  StartLineIndex(&index, candidates, indexCapacity, buckets, 64);
+  Placement placement = {numberSheets, numberEnds, headingSheets, 0,      0,
+                         doubtSheets,  nullptr,    useIndex ? &index : nullptr};
   PlaceLines(scan, sheets, &placement);
   int32_t count = 0;
   Comparison result;
@@ -199,6 +207,15 @@ TEST(VerifyCompare, TableOfDocumentsAndSheetTexts) {
        "own page number: export the PDF without the browser's header and footer.\n",
        {1, 2, 3}, {}},
 
+      {"a counter spaced as ours on two sheets: said, not guessed",
+       {NumberLine("", 1, 4), B, "", NumberLine("", 2, 4), "long", B, "", NumberLine("", 3, 4)},
+       {"1 / 4\n1 / 4", "2 / 4\nlong\n2 / 4", "more\n3 / 4", "3 / 4\n4 / 4"},
+       VerifyOutcome::Disagree,
+       "Pages 2-3 run over sheets 2-4.\n"
+       "Page 3: its number line \"3 / 4\" is on sheet 3 and on sheet 4; one may be the browser's "
+       "own page number: export the PDF without the browser's header and footer.\n",
+       {1, 2, 3}, {}},
+
       {"every line found stands on two sheets",
        {NumberLine("", 1, 2)},
        {"1/2", "1/2"},
@@ -240,13 +257,21 @@ TEST(VerifyCompare, TableOfDocumentsAndSheetTexts) {
        {"Title", "more"},
        VerifyOutcome::NoNumberLines, "", {}, {}},
   };
+  struct Way {
+    const char* name;
+    bool useIndex;
+    int32_t indexCapacity;
+  };
+  const Way ways[] = {{"index", true, 256}, {"sheets", false, 0}, {"full index", true, 1}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Comparison result = Compare(c.markdown, c.sheets);
-    EXPECT_EQ(result.outcome, c.outcome);
-    EXPECT_EQ(result.report, c.report);
-    EXPECT_EQ(result.numberSheets, c.numberSheets);
-    EXPECT_EQ(result.headingSheets, c.headingSheets);
+    for (const Way& way : ways) {
+      SCOPED_TRACE(std::string(c.name) + ", " + way.name);
+      Comparison result = Compare(c.markdown, c.sheets, way.useIndex, way.indexCapacity);
+      EXPECT_EQ(result.outcome, c.outcome);
+      EXPECT_EQ(result.report, c.report);
+      EXPECT_EQ(result.numberSheets, c.numberSheets);
+      EXPECT_EQ(result.headingSheets, c.headingSheets);
+    }
   }
 }
 
