@@ -142,6 +142,7 @@ void StartJob(const JobInput& input, bool inserting, NumberingFrame frame) {
   job.countedEnd = 0;
   job.lastPage = 0;
   job.utf8 = false;
+  job.frontMatterEnd = 0;
   job.totalFromDocument = false;
   job.totalTaken = false;
   job.source = nullptr;
@@ -319,23 +320,18 @@ bool CompareCopy(void* context, const char* data, size_t length, uint64_t source
 }
 
 // The total shown by the number line that stands in the source where the
-// comparison has got to: the head, " " or " ( ", the page, " / ", the
-// total. 0 when there is none.
+// comparison has got to; 0 when there is none.
 int32_t TotalShownInSource() {
   Comparison& c = comparison;
   char text[kHeadSize + 64];
   uint64_t left = c.position < c.size ? c.size - c.position : 0;
-  size_t length = left < sizeof text - 1 ? static_cast<size_t>(left) : sizeof text - 1;
+  size_t length = left < sizeof text ? static_cast<size_t>(left) : sizeof text;
   if (!ReadAt(c.source, c.position, text, length)) return 0;
-  text[length] = '\0';
-  const char* p = text + (job.head->length < length ? job.head->length : length);
-  p += strncmp(p, " ( ", 3) == 0 ? 3 : *p == ' ' ? 1 : 0;
-  const char* end = p;
-  ParseLeadingInt32(p, &end);
-  if (end == p || strncmp(end, " / ", 3) != 0) return 0;
-  p = end + 3;
-  int32_t total = ParseLeadingInt32(p, &end);
-  return end == p ? 0 : total;
+  const char* lf = static_cast<const char*>(memchr(text, '\n', length));
+  size_t lineLength = lf != nullptr ? static_cast<size_t>(lf - text) + 1 : length;
+  LinePiece line = {text, lineLength, true, lf != nullptr || length == left, c.position};
+  NumberLineParts parts;
+  return ParseNumberLine(line, &parts) ? parts.total : 0;
 }
 
 // A source for the passes that is not the document in place: a file, or
@@ -398,29 +394,34 @@ JobReport RunToOutput(const char* outputPath) {
   return Done();
 }
 
-// The line ending the job adds, read from the end of the document's first
-// line without a pass of its own; whether it starts with a byte order mark.
-bool TakeLineEnding(FILE* file, bool* bom) {
+// The document's first line, read without a pass of its own: the line
+// ending the job adds, whether it starts with a byte order mark, and
+// whether it opens front matter.
+bool TakeFirstLine(FILE* file, bool* bom, bool* frontMatter) {
   char block[4096];
   uint64_t at = 0;
-  char previous = 0;
+  FirstLineEnd end;
+  StartFirstLineEnd(&end);
   *bom = false;
-  job.eolStyle = EolStyle::Lf;
+  *frontMatter = false;
   for (;;) {
     size_t length = comparison.size - at < sizeof block ? static_cast<size_t>(comparison.size - at)
                                                           : sizeof block;
-    if (length == 0) return true;
+    if (length == 0) break;
     if (!ReadAt(file, at, block, length)) return false;
-    if (at == 0) *bom = StartsWithUtf8Bom(block, length);
     const char* lf = static_cast<const char*>(memchr(block, '\n', length));
-    if (lf != nullptr) {
-      char before = lf > block ? lf[-1] : previous;
-      if (at + static_cast<uint64_t>(lf - block) >= 1 && before == '\r') job.eolStyle = EolStyle::CrLf;
-      return true;
+    size_t lineLength = lf != nullptr ? static_cast<size_t>(lf - block) + 1 : length;
+    if (at == 0) {
+      *bom = StartsWithUtf8Bom(block, length);
+      LinePiece first = {block, lineLength, true, lf != nullptr || length == comparison.size, 0};
+      *frontMatter = IsFrontMatterOpener(AfterByteOrderMark(first));
     }
-    previous = block[length - 1];
+    TakeFirstLineBytes(&end, block, lineLength);
+    if (lf != nullptr) break;
     at += length;
   }
+  job.eolStyle = EolStyleOf(end);
+  return true;
 }
 
 // When the head is the same whatever the document's encoding, a check reads
@@ -446,20 +447,21 @@ JobReport RunComparison() {
   comparison.windowStart = 0;
   comparison.windowLength = 0;
   comparison.differs = false;
-  bool onePass = HeadsAgree();
   bool bom = false;
+  bool frontMatter = false;
+  bool ready = TakeFirstLine(comparison.source, &bom, &frontMatter);
+  // Where front matter ends takes the counting pass to know.
+  bool onePass = ready && HeadsAgree() && !frontMatter;
   Utf8Scan scan;
   StartUtf8Scan(&scan);
-  bool ready = false;
   if (onePass) {
     job.head = &utf8Head;
     job.pageTotal = job.frame.bookTotal;
     job.totalFromDocument = job.frame.bookTotal == 0;
-    ready = TakeLineEnding(comparison.source, &bom);
     StartReading(&job.reader, job.source, readBuffer, kReadBufferSize, kPieceLimit);
     job.reader.scan = &scan;
   } else {
-    ready = Count() && RestartSource();
+    ready = ready && Count() && RestartSource();
     if (ready && !SelectHead()) {
       fclose(comparison.source);
       CloseSource();

@@ -10,15 +10,13 @@
 #include "paging/jobs.h"
 #include "paging/line_reader.h"
 #include "paging/line_writer.h"
-#include "paging/markers.h"
+#include "paging/line_rules.h"
 #include "paging/skip_table.h"
 
 constexpr size_t kPieceLimit = 199999;      // the longest piece a read hands out
 constexpr size_t kPathBufferSize = kJobPathSize;  // 1003 bytes of path and the NUL
 constexpr size_t kResultSize = 32000;
 constexpr size_t kHeadSize = 1004;          // 1003 bytes of a number line's head and the NUL
-
-enum class EolStyle { Undetermined = -1, CrLf = 0, Lf = 1 };
 
 // Where a document's page numbers start, and what total they show.
 struct NumberingFrame {
@@ -48,6 +46,7 @@ struct JobState {
   int32_t countedEnd;      // the last page the counting pass reached
   int32_t lastPage;        // the last page the rewriting pass reached
   EolStyle eolStyle;
+  uint64_t frontMatterEnd; // the offset after the document's front matter; 0: none
   bool utf8;               // the document is UTF-8
   bool totalFromDocument;  // a check reading the document once: see TotalForNumberLine
   bool totalTaken;
@@ -60,26 +59,13 @@ struct JobState {
 // The line ending the job adds, by the document's first line.
 const char* LineEnding(const JobState& job);
 
-// Line tests; each looks at one piece, the first of its line.
-bool StartsWith(const LinePiece& line, const char* marker, size_t markerLength);
-bool IsPageBreak(const LinePiece& line);
-bool IsTocLine(const LinePiece& line);
-bool IsBlankLine(const LinePiece& line);
-bool IsOldNumberLine(const LinePiece& line);
-// Offset of the space after the '#' characters of a heading line, or -1.
-ptrdiff_t HeadingSpace(const LinePiece& line);
-// Offset of the first heading annotation at or after `from`, or -1.
-ptrdiff_t FindAnnotation(const LinePiece& line, size_t from);
-// Length of the line without the CR and LF bytes at its end.
-size_t LengthWithoutEnd(const LinePiece& line);
-
 // The page after a page break that ends `page`: the skip list leaves the
 // numbers it names out after the page they follow.
 int32_t PageAfterBreak(const JobState& job, int32_t page);
 
 // The counting pass over job.source from its start: the page the
-// document ends on (from frame.firstPage), its line ending and whether it
-// is UTF-8. With job.spool set, every byte read is also kept there. False
+// document ends on (from frame.firstPage), its line ending, whether it is
+// UTF-8 and where its front matter ends. With job.spool set, every byte read is also kept there. False
 // when a read fails.
 bool CountPages(JobState& job);
 

@@ -15,44 +15,30 @@ bool CopyToSpool(JobState& job, const LinePiece& piece) {
   return job.spool == nullptr || fwrite(piece.data, 1, piece.length, job.spool) == piece.length;
 }
 
-// The line ending comes from the end of the first physical line.
-struct FirstLineEnd {
-  size_t length = 0;
-  char beforeLast = 0;
-  char last = 0;
+// The page a walk through the document has reached.
+struct PageCount {
+  int32_t page;
+  MarkdownWalk walk;
 };
 
-void TakeFirstLine(JobState& job, FirstLineEnd& end, const LinePiece& piece) {
-  end.length += piece.length;
-  end.beforeLast = piece.length >= 2 ? piece.data[piece.length - 2] : end.last;
-  end.last = piece.data[piece.length - 1];
-  if (piece.endsLine) {
-    job.eolStyle = end.length >= 2 && end.beforeLast == '\r' ? EolStyle::CrLf : EolStyle::Lf;
+void CountLine(const JobState& job, PageCount* count, const LinePiece& line) {
+  switch (WalkLine(&count->walk, line)) {
+    case LineKind::PageBreak: count->page = PageAfterBreak(job, count->page); break;
+    case LineKind::Toc: count->page = SaturatingAdd(count->page, int64_t{job.tocPages} - 1); break;
+    default: break;
   }
 }
 
-// Appends text to out at *length.
-void Append(char* out, size_t* length, const char* text, size_t textLength) {
-  memcpy(out + *length, text, textLength);
-  *length += textLength;
-}
-
-// " %d / %d" or " ( %d / %d )", then the tail and the line end.
+// The head, " %d / %d" or " ( %d / %d )", the tail and the line end.
 void WriteNumberLine(JobState& job, int32_t page) {
-  bool slash = job.input.formatChoice == 0;
-  int32_t total = TotalForNumberLine(job);
-  char numbers[80];
-  size_t length = 0;
-  Append(numbers, &length, slash ? " " : " ( ", slash ? 1 : 3);
-  length += FormatDecimal(page, numbers + length);
-  Append(numbers, &length, " / ", 3);
-  length += FormatDecimal(total, numbers + length);
-  if (!slash) Append(numbers, &length, " )", 2);
-  Append(numbers, &length, kNumberDivTail, sizeof kNumberDivTail - 1);
-  const char* ending = LineEnding(job);
-  Append(numbers, &length, ending, strlen(ending));
+  char numbers[96];
+  size_t length = FormatNumbers(page, TotalForNumberLine(job), job.input.formatChoice != 0, numbers,
+                                sizeof numbers);
+  memcpy(numbers + length, kNumberDivTail, sizeof kNumberDivTail - 1);
+  length += sizeof kNumberDivTail - 1;
   WriteBytes(&job.writer, job.head->text, job.head->length);
   WriteBytes(&job.writer, numbers, length);
+  WriteText(&job.writer, LineEnding(job));
 }
 
 // Writes a line that starts with `first`, and every later piece of it,
@@ -97,46 +83,87 @@ bool CutLongHeading(JobState& job, const LinePiece& line, size_t space, uint64_t
   return cut.cut;
 }
 
-// A heading loses its old annotation, wherever on the line it stands, and
-// the line then ends with the job's line ending. When adding, a heading
-// gets a new annotation if the line still fits in one piece with it, and
-// one of one piece without annotation has its own ending replaced as well.
-// False when a read fails.
-bool RewriteHeading(JobState& job, const LinePiece& line, size_t space, int32_t page) {
-  uint64_t kept = 0;
-  if (line.endsLine) {
-    ptrdiff_t annotation = FindAnnotation(line, space);
-    if (annotation < 0 && !job.inserting) {
-      WritePiece(&job.writer, line);
-      return true;
-    }
-    kept = annotation >= 0 ? static_cast<size_t>(annotation) : LengthWithoutEnd(line);
-    WriteBytes(&job.writer, line.data, static_cast<size_t>(kept));
-  } else {
+// A heading whose annotation was taken out, with the tail that followed the
+// annotation joined back.
+char joinedHeading[kPieceLimit];
+
+// A heading loses its old annotation and, unless it is the heading's tail
+// (closing marks, an attribute block), what follows it on the line; the
+// line then ends with the job's line ending. When adding, a heading gets a
+// new annotation before its tail if the line still fits in one piece with
+// it, and one of one piece without annotation has its own ending replaced
+// as well. False when a read fails.
+bool RewriteHeading(JobState& job, const LinePiece& line, size_t space, int32_t page,
+                    bool inserting) {
+  const char* ending = LineEnding(job);
+  char annotation[64];
+  size_t annotationLength = 0;
+  if (inserting && job.input.annotateHeadings != 0) annotationLength = FormatAnnotation(page, annotation);
+  if (!line.endsLine) {
+    uint64_t kept = 0;
     bool read = true;
     bool rebuild = CutLongHeading(job, line, space, &kept, &read);
     if (!rebuild || !read) return read;
+    if (kept + annotationLength + strlen(ending) <= kPieceLimit) {
+      WriteBytes(&job.writer, annotation, annotationLength);
+    }
+    WriteText(&job.writer, ending);
+    return true;
   }
-  const char* ending = LineEnding(job);
-  if (job.inserting && job.input.annotateHeadings != 0) {
-    // " <span style=\"color: transparent;\"> ...%d</span>"
-    char annotation[80];
-    size_t length = 0;
-    Append(annotation, &length, kHeadingAnnotation, sizeof kHeadingAnnotation - 1);
-    Append(annotation, &length, " ...", 4);
-    length += FormatDecimal(page, annotation + length);
-    Append(annotation, &length, "</span>", 7);
-    if (kept + length + strlen(ending) <= kPieceLimit) WriteBytes(&job.writer, annotation, length);
+  ptrdiff_t found = FindAnnotation(line, space);
+  if (found < 0 && !inserting) {
+    WritePiece(&job.writer, line);
+    return true;
   }
+  const size_t length = LengthWithoutEnd(line);
+  const char* text = line.data;
+  size_t textLength = length;
+  if (found >= 0) {
+    size_t at = static_cast<size_t>(found);
+    size_t end = AnnotationEnd(line.data, length, at);
+    textLength = at;
+    if (end != 0 && IsHeadingTail(line.data + end, length - end)) {
+      memcpy(joinedHeading, line.data, at);
+      memcpy(joinedHeading + at, line.data + end, length - end);
+      text = joinedHeading;
+      textLength = at + (length - end);
+    }
+  }
+  if (textLength + annotationLength + strlen(ending) > kPieceLimit) annotationLength = 0;
+  size_t place = annotationLength > 0 ? AnnotationPlace(text, textLength, space) : textLength;
+  WriteBytes(&job.writer, text, place);
+  WriteBytes(&job.writer, annotation, annotationLength);
+  WriteBytes(&job.writer, text + place, textLength - place);
   WriteText(&job.writer, ending);
   return true;
 }
 
+// Where a number line stands: at the top, or after a page break and its
+// blank line. When writing, the new number line goes there on a line of
+// its own (lineOpen: the line before it still needs its end). An old number
+// line there goes, and so does the blank line right after it. A blank line
+// follows the new number line whenever anything follows: renderers end the
+// number line's HTML block only at a blank line, and would otherwise take
+// the page's first line, its heading most often, for more HTML. Answers the
+// status of the last read; with Piece, `next` is the line to examine next.
+ReadStatus NumberLinePlace(JobState& job, int32_t page, bool write, bool lineOpen, LinePiece* next,
+                           ReadStatus status) {
+  if (status == ReadStatus::Error) return status;
+  if (write) {
+    if (lineOpen) WriteText(&job.writer, LineEnding(job));
+    WriteNumberLine(job, page);
+  }
+  if (status == ReadStatus::Piece && IsOldNumberLine(*next)) {
+    status = ReadPiece(&job.reader, next);
+    if (status == ReadStatus::Piece && IsEmptyLine(*next)) status = ReadPiece(&job.reader, next);
+  }
+  if (write && status == ReadStatus::Piece) WriteText(&job.writer, LineEnding(job));
+  return status;
+}
+
 // A page break and what follows it: the break copied; the empty line after
-// it copied, or one added when the next line is not empty; the page-number
-// line when adding; then the next line is dropped when it is an old
-// page-number line. Answers the status of its last read; with Piece, `next`
-// is the line to examine next.
+// it copied, or one added when the next line is not empty; then the number
+// line's place.
 ReadStatus FollowPageBreak(JobState& job, const LinePiece& pageBreak, int32_t page,
                            LinePiece* next) {
   if (!CopyLine(job, pageBreak)) return ReadStatus::Error;
@@ -145,19 +172,11 @@ ReadStatus FollowPageBreak(JobState& job, const LinePiece& pageBreak, int32_t pa
   if (IsBlankLine(*next)) {
     if (!CopyLine(job, *next)) return ReadStatus::Error;
     status = ReadPiece(&job.reader, next);
-    if (status == ReadStatus::End && job.inserting) {
-      // An empty line may end the file without LF ("\r"); the number line
-      // must still stand on a line of its own.
-      if (job.writer.lastByte != '\n') WriteText(&job.writer, LineEnding(job));
-      WriteNumberLine(job, page);
-    }
-    if (status != ReadStatus::Piece) return status;
   } else {
     WriteText(&job.writer, LineEnding(job));
   }
-  if (job.inserting) WriteNumberLine(job, page);
-  if (IsOldNumberLine(*next)) return ReadPiece(&job.reader, next);
-  return ReadStatus::Piece;
+  // An empty line may end the file without LF ("\r").
+  return NumberLinePlace(job, page, job.inserting, job.writer.lastByte != '\n', next, status);
 }
 
 PassOutcome PassEnd(const JobState& job, ReadStatus status) {
@@ -166,59 +185,7 @@ PassOutcome PassEnd(const JobState& job, ReadStatus status) {
 
 }  // namespace
 
-ptrdiff_t FindAnnotation(const LinePiece& line, size_t from) {
-  const size_t length = sizeof kHeadingAnnotation - 1;
-  for (size_t i = from; i + length <= line.length; ++i) {
-    const void* hit = memchr(line.data + i, kHeadingAnnotation[0], line.length - length + 1 - i);
-    if (hit == nullptr) return -1;
-    i = static_cast<size_t>(static_cast<const char*>(hit) - line.data);
-    if (memcmp(line.data + i, kHeadingAnnotation, length) == 0) return static_cast<ptrdiff_t>(i);
-  }
-  return -1;
-}
-
-size_t LengthWithoutEnd(const LinePiece& line) {
-  size_t length = line.length;
-  while (length > 0 && (line.data[length - 1] == '\r' || line.data[length - 1] == '\n')) --length;
-  return length;
-}
-
-const char* LineEnding(const JobState& job) {
-  return job.eolStyle == EolStyle::CrLf ? "\r\n" : "\n";
-}
-
-bool StartsWith(const LinePiece& line, const char* marker, size_t markerLength) {
-  return line.length >= markerLength && memcmp(line.data, marker, markerLength) == 0;
-}
-
-bool IsPageBreak(const LinePiece& line) {
-  return StartsWith(line, kPageBreakMarker, sizeof kPageBreakMarker - 1);
-}
-
-bool IsTocLine(const LinePiece& line) {
-  return StartsWith(line, kTocMarker, sizeof kTocMarker - 1);
-}
-
-bool IsBlankLine(const LinePiece& line) {
-  return line.length > 0 && (line.data[0] == '\r' || line.data[0] == '\n');
-}
-
-bool IsOldNumberLine(const LinePiece& line) {
-  const size_t tailLength = sizeof kNumberDivTail - 1;
-  if (!line.endsLine || !StartsWith(line, kNumberDivHead, sizeof kNumberDivHead - 1)) return false;
-  size_t length = LengthWithoutEnd(line);
-  return length >= tailLength &&
-         memcmp(line.data + length - tailLength, kNumberDivTail, tailLength) == 0;
-}
-
-ptrdiff_t HeadingSpace(const LinePiece& line) {
-  size_t i = 0;
-  while (i < line.length && line.data[i] == ' ') ++i;
-  size_t hashes = i;
-  while (i < line.length && line.data[i] == '#') ++i;
-  if (i == hashes || i >= line.length || line.data[i] != ' ') return -1;
-  return static_cast<ptrdiff_t>(i);
-}
+const char* LineEnding(const JobState& job) { return LineEndingText(job.eolStyle); }
 
 int32_t PageAfterBreak(const JobState& job, int32_t page) {
   if (page >= 0 && page < kSkipTableSize) page = SaturatingAdd(page, job.skipTable[page]);
@@ -226,31 +193,45 @@ int32_t PageAfterBreak(const JobState& job, int32_t page) {
 }
 
 bool CountPages(JobState& job) {
-  int32_t page = job.frame.firstPage;
   job.eolStyle = EolStyle::Undetermined;
+  job.frontMatterEnd = 0;
   // Whether the document is UTF-8 is seen in the blocks the reader reads.
   Utf8Scan scan;
   StartUtf8Scan(&scan);
   job.reader.scan = &scan;
   bool bom = false;
   FirstLineEnd firstLine;
+  StartFirstLineEnd(&firstLine);
+  FrontMatterScan frontMatter;
+  StartFrontMatter(&frontMatter);
+  PageCount count = {job.frame.firstPage, {}};
+  StartWalk(&count.walk, 0);
+  // While front matter is open, its lines are also counted as if there were
+  // none: front matter that is never closed is none.
+  PageCount asText = count;
   LinePiece piece;
   ReadStatus status;
   while ((status = ReadPiece(&job.reader, &piece)) == ReadStatus::Piece) {
     if (!CopyToSpool(job, piece)) return false;
     if (job.eolStyle == EolStyle::Undetermined) {
       if (piece.offset == 0) bom = StartsWithUtf8Bom(piece.data, piece.length);
-      TakeFirstLine(job, firstLine, piece);
+      TakeFirstLineBytes(&firstLine, piece.data, piece.length);
+      if (piece.endsLine) job.eolStyle = EolStyleOf(firstLine);
     }
     if (!piece.startsLine) continue;
-    if (IsPageBreak(piece)) {
-      page = PageAfterBreak(job, page);
-    } else if (IsTocLine(piece)) {
-      page = SaturatingAdd(page, int64_t{job.tocPages} - 1);
+    LinePiece line = AfterByteOrderMark(piece);
+    using State = FrontMatterScan::State;
+    if (frontMatter.state == State::Start || frontMatter.state == State::Open) {
+      FeedFrontMatter(&frontMatter, line);
+      if (frontMatter.state == State::Open) CountLine(job, &asText, line);
+      if (frontMatter.state != State::None) continue;
     }
+    CountLine(job, &count, line);
   }
   job.reader.scan = nullptr;
-  job.countedEnd = page;
+  if (frontMatter.state == FrontMatterScan::State::Open) count = asText;
+  if (frontMatter.state == FrontMatterScan::State::Closed) job.frontMatterEnd = frontMatter.end;
+  job.countedEnd = count.page;
   job.utf8 = bom || Utf8ScanValid(scan);
   return status == ReadStatus::End && (job.spool == nullptr || fflush(job.spool) == 0);
 }
@@ -262,25 +243,47 @@ PassOutcome RewritePass(JobState& job) {
   ReadStatus status = ReadPiece(&job.reader, &line);
   if (status != ReadStatus::Piece) return PassEnd(job, status);
 
-  // A number line at the top when asked; an old one there always goes.
-  if (job.inserting && job.frame.numberTop) WriteNumberLine(job, page);
-  if (IsOldNumberLine(line)) status = ReadPiece(&job.reader, &line);
+  // A byte order mark stays the first bytes; the first line is the rest.
+  size_t mark = ByteOrderMarkLength(line);
+  if (mark > 0) {
+    WriteBytes(&job.writer, line.data, mark);
+    line = AfterByteOrderMark(line);
+    if (line.length == 0) status = ReadPiece(&job.reader, &line);
+    if (status != ReadStatus::Piece) return PassEnd(job, status);  // nothing but the mark
+  }
+  // Front matter is copied as it is; the top is right after it.
+  while (status == ReadStatus::Piece && line.offset < job.frontMatterEnd) {
+    if (!CopyLine(job, line)) return PassOutcome::Failed;
+    status = ReadPiece(&job.reader, &line);
+  }
+  bool lineOpen = job.frontMatterEnd > 0 && job.writer.lastByte != '\n';
+  status = NumberLinePlace(job, page, job.inserting && job.frame.numberTop, lineOpen, &line, status);
 
+  MarkdownWalk walk;
+  StartWalk(&walk, job.frontMatterEnd);
   while (status == ReadStatus::Piece && !job.writer.failed) {
     bool read = true;
-    ptrdiff_t space = -1;
-    if (IsPageBreak(line)) {
-      page = PageAfterBreak(job, page);
-      status = FollowPageBreak(job, line, page, &line);
-      continue;  // what follows the break is examined like any other line
-    }
-    if (IsTocLine(line)) {
-      read = CopyLine(job, line);
-      page = SaturatingAdd(page, int64_t{job.tocPages} - 1);
-    } else if ((space = HeadingSpace(line)) >= 0) {
-      read = RewriteHeading(job, line, static_cast<size_t>(space), page);
-    } else {
-      read = CopyLine(job, line);
+    switch (WalkLine(&walk, line)) {
+      case LineKind::PageBreak:
+        page = PageAfterBreak(job, page);
+        status = FollowPageBreak(job, line, page, &line);
+        continue;  // what follows the break is examined like any other line
+      case LineKind::Toc:
+        read = CopyLine(job, line);
+        page = SaturatingAdd(page, int64_t{job.tocPages} - 1);
+        break;
+      case LineKind::Heading:
+        read = RewriteHeading(job, line, static_cast<size_t>(HeadingSpace(line)), page, job.inserting);
+        break;
+      case LineKind::Code: {
+        // Code gets nothing, but loses an annotation earlier builds gave it.
+        ptrdiff_t space = HeadingSpace(line);
+        read = space >= 0 ? RewriteHeading(job, line, static_cast<size_t>(space), page, false)
+                          : CopyLine(job, line);
+        break;
+      }
+      case LineKind::Text:
+      case LineKind::FrontMatter: read = CopyLine(job, line); break;
     }
     if (!read) return PassOutcome::Failed;
     status = ReadPiece(&job.reader, &line);

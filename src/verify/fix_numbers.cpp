@@ -81,21 +81,36 @@ void WriteHeading(const LinePiece& line, const HeadingParts& parts) {
   WriteBytes(&job.writer, line.data + parts.pageEnd, line.length - parts.pageEnd);
 }
 
-// Reads the backup and writes the Markdown file; recognises lines exactly as
-// the scan did, so the n-th number line here is the scan's n-th.
+// Writes one piece, with new numbers when it is a line the scan took:
+// recognised exactly as the scan did, so the n-th number line here is the
+// scan's n-th.
+void RewriteNumbersPiece(MarkdownWalk* walk, const LinePiece& piece) {
+  if (!piece.startsLine) {
+    WriteBytes(&job.writer, piece.data, piece.length);
+    return;
+  }
+  WriteBytes(&job.writer, piece.data, ByteOrderMarkLength(piece));
+  LinePiece line = AfterByteOrderMark(piece);
+  NumberLineParts number;
+  HeadingParts heading;
+  LineKind kind = WalkLine(walk, line);
+  if (kind == LineKind::Text && ParseNumberLine(line, &number)) {
+    WriteNumberLine(line, number);
+  } else if (kind == LineKind::Heading && ParseAnnotatedHeading(line, &heading)) {
+    WriteHeading(line, heading);
+  } else {
+    WriteBytes(&job.writer, line.data, line.length);
+  }
+}
+
+// Reads the backup and writes the Markdown file.
 bool RewriteNumbersPass() {
+  MarkdownWalk walk;
+  StartWalk(&walk, job.scan->walk.frontMatterEnd);
   LinePiece piece;
   ReadStatus status;
   while ((status = ReadPiece(&job.reader, &piece)) == ReadStatus::Piece) {
-    NumberLineParts number;
-    HeadingParts heading;
-    if (ParseNumberLine(piece, &number)) {
-      WriteNumberLine(piece, number);
-    } else if (ParseAnnotatedHeading(piece, &heading)) {
-      WriteHeading(piece, heading);
-    } else {
-      WriteBytes(&job.writer, piece.data, piece.length);
-    }
+    RewriteNumbersPiece(&walk, piece);
   }
   if (job.numberLine != job.scan->numberLineCount || job.heading != job.scan->headingCount) {
     job.mismatch = true;

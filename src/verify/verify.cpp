@@ -395,18 +395,27 @@ void StartScan(DocumentScan* scan, NumberLineEntry* numberLines, int32_t numberL
   StartTextStore(&scan->keys, keyBuffer, keyBufferSize);
   scan->pageCount = 1;
   scan->overflow = false;
+  StartWalk(&scan->walk, 0);
 }
 
 void ScanPiece(DocumentScan* scan, const LinePiece& piece) {
   if (!piece.startsLine) return;
+  LinePiece line = AfterByteOrderMark(piece);
   NumberLineParts number;
   HeadingParts heading;
-  if (IsPageBreak(piece)) {
-    if (scan->pageCount < INT32_MAX) scan->pageCount += 1;
-  } else if (ParseNumberLine(piece, &number)) {
-    AddNumberLine(scan, piece, number);
-  } else if (ParseAnnotatedHeading(piece, &heading)) {
-    AddHeading(scan, piece, heading);
+  switch (WalkLine(&scan->walk, line)) {
+    case LineKind::PageBreak:
+      if (scan->pageCount < INT32_MAX) scan->pageCount += 1;
+      break;
+    case LineKind::Text:
+      if (ParseNumberLine(line, &number)) AddNumberLine(scan, line, number);
+      break;
+    case LineKind::Heading:
+      if (ParseAnnotatedHeading(line, &heading)) AddHeading(scan, line, heading);
+      break;
+    case LineKind::Toc:
+    case LineKind::Code:
+    case LineKind::FrontMatter: break;
   }
   if (scan->keys.overflow) scan->overflow = true;
 }
@@ -416,9 +425,12 @@ ScanStatus ScanMarkdownFile(DocumentScan* scan, const char* path) {
   if (file == nullptr) return ScanStatus::Unreadable;
   LineReader reader;
   StartReading(&reader, file, readBuffer, sizeof readBuffer, kPieceLimit);
+  // Front matter is found first, then the document is read from the start.
+  bool read = FindFrontMatterEnd(&reader, &scan->walk.frontMatterEnd) && fseek(file, 0, SEEK_SET) == 0;
+  StartReading(&reader, file, readBuffer, sizeof readBuffer, kPieceLimit);
   LinePiece piece;
-  ReadStatus status;
-  while ((status = ReadPiece(&reader, &piece)) == ReadStatus::Piece) ScanPiece(scan, piece);
+  ReadStatus status = ReadStatus::Error;
+  while (read && (status = ReadPiece(&reader, &piece)) == ReadStatus::Piece) ScanPiece(scan, piece);
   fclose(file);
   if (status == ReadStatus::Error) return ScanStatus::Unreadable;
   return scan->overflow ? ScanStatus::TooLarge : ScanStatus::Ok;

@@ -8,7 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "paging/line_reader.h"
+#include "paging/line_rules.h"
 #include "verify/match_text.h"
 
 // The PDF's sheets in match form, one after the other in one store.
@@ -82,13 +82,16 @@ struct DocumentScan {
   TextStore keys;
   int32_t pageCount;  // page breaks + 1
   bool overflow;      // more lines or key text than the storage holds
+  MarkdownWalk walk;  // where the scan is in the document: front matter, code
 };
 
 void StartScan(DocumentScan* scan, NumberLineEntry* numberLines, int32_t numberLineCapacity,
                HeadingEntry* headings, int32_t headingCapacity, char* keyBuffer,
                size_t keyBufferSize);
 
-// Takes the Markdown one piece at a time, as LineReader hands them out.
+// Takes the Markdown one piece at a time, as LineReader hands them out,
+// from its first; lines in front matter and code are not looked at. A
+// document with front matter sets scan->walk.frontMatterEnd first.
 void ScanPiece(DocumentScan* scan, const LinePiece& piece);
 
 enum class ScanStatus { Ok, Unreadable, TooLarge };

@@ -35,7 +35,7 @@ TEST_F(ToolTextTest, AnyFileNameIsNumberedTakenBackAndRestored) {
       "\xc3\x9cn\xc3\xaf" "c\xc3\xb6" "d\xc3\xa9.md",                     // accented letters
   };
   const std::string original = "# T\n" + kBreak + "\n\nx\n";
-  const std::string numbered = "# T\n" + kBreak + "\n\n" + NumberLine("") + "x\n";
+  const std::string numbered = "# T\n" + kBreak + "\n\n" + NumberLine("") + "\nx\n";
   for (const char* name : names) {
     const std::string path = folder.Path(name);
     const std::string stem = std::string(name).substr(0, std::string(name).size() - 3);
@@ -86,7 +86,7 @@ TEST_F(ToolTextTest, HeaderFollowsTheDocument) {
     WriteFileBytes(folder.Path("doc.md"), c.text + kBreak + "\n\nx\n");
     ToolOutcome outcome = Run({"execute", "--no-settings", "--header", header, "doc.md"});
     EXPECT_EQ(outcome.exitCode, 0) << c.name << outcome.err;
-    EXPECT_EQ(ReadFileBytes(folder.Path("doc.md")), c.text + kBreak + "\n\n" + NumberLine(c.written) + "x\n")
+    EXPECT_EQ(ReadFileBytes(folder.Path("doc.md")), c.text + kBreak + "\n\n" + NumberLine(c.written) + "\nx\n")
         << c.name;
   }
 }

@@ -109,19 +109,19 @@ TEST_F(CliTest, OptionsOverrideTheSettingsFile) {
   const Case cases[] = {
       {"execute a.md",
        "# T <span style=\"color: transparent;\"> ...1</span>\n" + kBreak + "\n\n" + plainHead +
-           "Head&nbsp;&nbsp;&nbsp; ( 2 / 2 )</span></div>\ny\n"},
-      {"execute --no-settings a.md", "# T\n" + kBreak + "\n\n" + plainHead + " 2 / 2</span></div>\ny\n"},
+           "Head&nbsp;&nbsp;&nbsp; ( 2 / 2 )</span></div>\n\ny\n"},
+      {"execute --no-settings a.md", "# T\n" + kBreak + "\n\n" + plainHead + " 2 / 2</span></div>\n\ny\n"},
       {"execute --settings other.ini a.md",
        "# T\n" + kBreak + "\n\n" +
-           "<div style=\"text-align: right\"><span style=\"font-size: 90%; color:black\">Other&nbsp;&nbsp;&nbsp; 2 / 2</span></div>\ny\n"},
+           "<div style=\"text-align: right\"><span style=\"font-size: 90%; color:black\">Other&nbsp;&nbsp;&nbsp; 2 / 2</span></div>\n\ny\n"},
       {"execute a.md --no-annotate-headings --format slash --header '' --color 'rgb(1, 2, 3)' "
        "--position center --font-size=70 --first-page",
-       "<div style=\"text-align: center\"><span style=\"font-size: 70%; color:rgb(1, 2, 3)\"> 1 / 2</span></div>\n"
+       "<div style=\"text-align: center\"><span style=\"font-size: 70%; color:rgb(1, 2, 3)\"> 1 / 2</span></div>\n\n"
        "# T\n" + kBreak + "\n\n"
-       "<div style=\"text-align: center\"><span style=\"font-size: 70%; color:rgb(1, 2, 3)\"> 2 / 2</span></div>\ny\n"},
+       "<div style=\"text-align: center\"><span style=\"font-size: 70%; color:rgb(1, 2, 3)\"> 2 / 2</span></div>\n\ny\n"},
       {"execute --no-settings --color gray --toc-pages 3 --skip 1 a.md",
        "# T\n" + kBreak + "\n\n" +
-           "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:gray\"> 3 / 3</span></div>\ny\n"},
+           "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:gray\"> 3 / 3</span></div>\n\ny\n"},
   };
   for (const Case& c : cases) {
     WriteFileBytes(folder.Path("a.md"), input);
@@ -171,7 +171,7 @@ TEST_F(CliTest, InputsSharingABackupAreRefused) {
 }
 
 const std::string kNumbered = "x\n" + kBreak + "\n\n" +
-                              "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:black\"> 2 / 2</span></div>\n"
+                              "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:black\"> 2 / 2</span></div>\n\n"
                               "y\n";
 
 // A copy instead of a rewrite: the source stays, no backup is made.
@@ -288,23 +288,23 @@ TEST_F(CliTest, BooksInSeveralFiles) {
   const Case cases[] = {
       {"three chapters", "",
        {"# One\n" + b + "\nx\n", "# Two\n", "# Three\n" + b + "\ny\n"},
-       {"# One\n" + b + "\n\n" + Line(2, 5, "\n") + "x\n", Line(3, 5, "\n") + "# Two\n",
-        Line(4, 5, "\n") + "# Three\n" + b + "\n\n" + Line(5, 5, "\n") + "y\n"}},
+       {"# One\n" + b + "\n\n" + Line(2, 5, "\n") + "\nx\n", Line(3, 5, "\n") + "\n# Two\n",
+        Line(4, 5, "\n") + "\n# Three\n" + b + "\n\n" + Line(5, 5, "\n") + "\ny\n"}},
       {"a skipped page at a boundary", "--skip 2",
        {"# One\n" + b + "\nx\n", "# Two\n", "# Three\n"},
-       {"# One\n" + b + "\n\n" + Line(2, 5, "\n") + "x\n", Line(4, 5, "\n") + "# Two\n",
-        Line(5, 5, "\n") + "# Three\n"}},
+       {"# One\n" + b + "\n\n" + Line(2, 5, "\n") + "\nx\n", Line(4, 5, "\n") + "\n# Two\n",
+        Line(5, 5, "\n") + "\n# Three\n"}},
       {"old numbers in every file", "",
        {Line(1, 9, "\n") + "# One\n" + b + "\n\n" + Line(2, 9, "\n") + "x\n", Line(7, 9, "\n") + "# Two\n",
         Line(8, 9, "\n") + "# Three\n"},
-       {"# One\n" + b + "\n\n" + Line(2, 4, "\n") + "x\n", Line(3, 4, "\n") + "# Two\n",
-        Line(4, 4, "\n") + "# Three\n"}},
+       {"# One\n" + b + "\n\n" + Line(2, 4, "\n") + "\nx\n", Line(3, 4, "\n") + "\n# Two\n",
+        Line(4, 4, "\n") + "\n# Three\n"}},
       {"CR LF and LF files keep their endings", "--first-page",
        {"# One\r\n", "# Two\n" + b + "\nz\n", "# Three\r\n"},
-       {Line(1, 4, "\r\n") + "# One\r\n", Line(2, 4, "\n") + "# Two\n" + b + "\n\n" + Line(3, 4, "\n") + "z\n",
-        Line(4, 4, "\r\n") + "# Three\r\n"}},
+       {Line(1, 4, "\r\n") + "\r\n# One\r\n", Line(2, 4, "\n") + "\n# Two\n" + b + "\n\n" + Line(3, 4, "\n") + "\nz\n",
+        Line(4, 4, "\r\n") + "\r\n# Three\r\n"}},
       {"an empty file stays empty and counts", "",
-       {"# One\n", "", "# Three\n"}, {"# One\n", "", Line(3, 3, "\n") + "# Three\n"}},
+       {"# One\n", "", "# Three\n"}, {"# One\n", "", Line(3, 3, "\n") + "\n# Three\n"}},
   };
   for (const Case& c : cases) {
     const char* names[3] = {"ch1.md", "ch2.md", "ch3.md"};
@@ -362,7 +362,7 @@ TEST_F(CliTest, BookWithAFailureInTheSecondFile) {
             "ch1.md:\nTotal 3004 pages.\nch2.md:\n"
             "Error: Writing failed; the file was restored from its backup.\nch2.md\nch2.bak\n"
             "ch3.md:\nError: Not numbered, because an earlier file of the book failed.\n");
-  EXPECT_EQ(ReadFileBytes(folder.Path("ch1.md")), "# One\n" + kBreak + "\n\n" + Line(2, 3004, "\n") + "x\n");
+  EXPECT_EQ(ReadFileBytes(folder.Path("ch1.md")), "# One\n" + kBreak + "\n\n" + Line(2, 3004, "\n") + "\nx\n");
   EXPECT_TRUE(ReadFileBytes(folder.Path("ch2.md")) == second);
   EXPECT_EQ(ReadFileBytes(folder.Path("ch3.md")), "# Three\n");
 }

@@ -15,6 +15,11 @@ std::string NumberLine(int page, int total, const std::string& eol = "\n") {
          std::to_string(page) + " / " + std::to_string(total) + "</span></div>" + eol;
 }
 
+// A number line with the blank line that follows it when more text does.
+std::string Page(int page, int total, const std::string& eol = "\n") {
+  return NumberLine(page, total, eol) + eol;
+}
+
 std::string Annotation(int page) {
   return " <span style=\"color: transparent;\"> ..." + std::to_string(page) + "</span>";
 }
@@ -49,9 +54,9 @@ TEST_F(InsertTest, FirstWorkedExampleSettlesInOneRun) {
       "# Chapter 1\r\nText.\r\n## Section 1.1" + Annotation(2) + "\r\n" + kBreak + "\r\n\r\n" +
       NumberLine(3, 3, "\r\n") + "## Section 1.2\r\n";
   const std::string settled =
-      "# Title" + Annotation(1) + "\r\n[TOC]\r\n" + kBreak + "\r\n\r\n" + NumberLine(2, 3, "\r\n") +
+      "# Title" + Annotation(1) + "\r\n[TOC]\r\n" + kBreak + "\r\n\r\n" + Page(2, 3, "\r\n") +
       "# Chapter 1" + Annotation(2) + "\r\nText.\r\n## Section 1.1" + Annotation(2) + "\r\n" +
-      kBreak + "\r\n\r\n" + NumberLine(3, 3, "\r\n") + "## Section 1.2" + Annotation(3) + "\r\n";
+      kBreak + "\r\n\r\n" + Page(3, 3, "\r\n") + "## Section 1.2" + Annotation(3) + "\r\n";
   ASSERT_EQ(input.size(), 160u);
   ASSERT_EQ(earlier.size(), 444u);
   JobSettings settings;
@@ -77,8 +82,8 @@ TEST_F(InsertTest, SecondWorkedExampleWithEveryOptionChanged) {
       "<div style=\"text-align: center\"><span style=\"font-size: 80%; color:blue\">"
       "Guide&nbsp;&nbsp;&nbsp;";
   EXPECT_EQ(Run("# Guide\n[TOC]\n" + kBreak + "\nBody.\n", settings), "Total 3 pages.");
-  EXPECT_EQ(Output(), head + " ( 1 / 3 )</span></div>\n# Guide\n[TOC]\n" + kBreak + "\n\n" + head +
-                          " ( 3 / 3 )</span></div>\nBody.\n");
+  EXPECT_EQ(Output(), head + " ( 1 / 3 )</span></div>\n\n# Guide\n[TOC]\n" + kBreak + "\n\n" + head +
+                          " ( 3 / 3 )</span></div>\n\nBody.\n");
 }
 
 TEST_F(InsertTest, SkippedNumbersInBothPasses) {
@@ -101,7 +106,7 @@ TEST_F(InsertTest, SkippedNumbersInBothPasses) {
     std::string expected = "a\n";
     const char* texts[] = {"b\n", "c\n", "d\n"};
     for (int i = 0; i < 3; ++i) {
-      expected += kBreak + "\n\n" + NumberLine(c.numbers[i], c.total) + texts[i];
+      expected += kBreak + "\n\n" + Page(c.numbers[i], c.total) + texts[i];
     }
     EXPECT_EQ(Output(), expected) << c.skip;
   }
@@ -127,34 +132,34 @@ TEST_F(InsertTest, EdgeCases) {
       {"break, empty line without LF, end", kBreak + "\n\rabc", kBreak + "\n\rabc\n" + NumberLine(2, 2), 2, 0, 0, "1"},
       {"break, lone CR, end", kBreak + "\r\n\r", kBreak + "\r\n\r\r\n" + NumberLine(2, 2, "\r\n"), 2, 0, 0, "1"},
       {"two breaks in a row: a blank page numbered too", kBreak + "\n" + kBreak + "\ntext\n",
-       kBreak + "\n\n" + NumberLine(2, 3) + kBreak + "\n\n" + NumberLine(3, 3) + "text\n", 3, 0, 0, "1"},
+       kBreak + "\n\n" + Page(2, 3) + kBreak + "\n\n" + Page(3, 3) + "text\n", 3, 0, 0, "1"},
       {"two breaks and their old number lines", kBreak + "\n\n" + old + kBreak + "\n\n" + old + "text\n",
-       kBreak + "\n\n" + NumberLine(2, 3) + kBreak + "\n\n" + NumberLine(3, 3) + "text\n", 3, 0, 0, "1"},
+       kBreak + "\n\n" + Page(2, 3) + kBreak + "\n\n" + Page(3, 3) + "text\n", 3, 0, 0, "1"},
       {"toc right after a break counts", kBreak + "\n[TOC]\n" + kBreak + "\nx\n",
-       kBreak + "\n\n" + NumberLine(2, 5) + "[TOC]\n" + kBreak + "\n\n" + NumberLine(5, 5) + "x\n", 5, 0,
+       kBreak + "\n\n" + Page(2, 5) + "[TOC]\n" + kBreak + "\n\n" + Page(5, 5) + "x\n", 5, 0,
        0, "3"},
       {"heading right after a break is annotated", kBreak + "\n# H\n",
-       kBreak + "\n\n" + NumberLine(2, 2) + "# H" + Annotation(2) + "\n", 2, 1, 0, "1"},
+       kBreak + "\n\n" + Page(2, 2) + "# H" + Annotation(2) + "\n", 2, 1, 0, "1"},
       {"toc counts several pages", "[TOC] contents\n" + kBreak + "\nx\n",
-       "[TOC] contents\n" + kBreak + "\n\n" + NumberLine(4, 4) + "x\n", 4, 0, 0, "3"},
+       "[TOC] contents\n" + kBreak + "\n\n" + Page(4, 4) + "x\n", 4, 0, 0, "3"},
       {"markers only at the first byte", " [TOC]\n[toc]\n " + kBreak + "\n",
        " [TOC]\n[toc]\n " + kBreak + "\n", 1, 0, 0, "3"},
       {"semicolon variant of the break", "<div style=\"page-break-after:always;\"></div>\nx\n",
-       "<div style=\"page-break-after:always;\"></div>\n\n" + NumberLine(2, 2) + "x\n", 2, 0, 0, "1"},
+       "<div style=\"page-break-after:always;\"></div>\n\n" + Page(2, 2) + "x\n", 2, 0, 0, "1"},
       {"old line after a break is replaced", kBreak + "\n\n" + old + "# H\n",
-       kBreak + "\n\n" + NumberLine(2, 2) + "# H" + Annotation(2) + "\n", 2, 1, 0, "1"},
+       kBreak + "\n\n" + Page(2, 2) + "# H" + Annotation(2) + "\n", 2, 1, 0, "1"},
       {"old line directly after a break", kBreak + "\n" + old + "x\n",
-       kBreak + "\n\n" + NumberLine(2, 2) + "x\n", 2, 0, 0, "1"},
+       kBreak + "\n\n" + Page(2, 2) + "x\n", 2, 0, 0, "1"},
       {"old line after two empty lines stays", kBreak + "\n\n\n" + old,
-       kBreak + "\n\n" + NumberLine(2, 2) + "\n" + old, 2, 0, 0, "1"},
+       kBreak + "\n\n" + Page(2, 2) + "\n" + old, 2, 0, 0, "1"},
       {"old first line dropped", old + "x\n", "x\n", 1, 0, 0, "1"},
-      {"old first line replaced with first page on", old + "x\n", NumberLine(1, 1) + "x\n", 1, 0, 1, "1"},
+      {"old first line replaced with first page on", old + "x\n", Page(1, 1) + "x\n", 1, 0, 1, "1"},
       {"first line examined with first page on", "# T\n" + kBreak + "\nx\n",
-       NumberLine(1, 2) + "# T" + Annotation(1) + "\n" + kBreak + "\n\n" + NumberLine(2, 2) + "x\n", 2, 1, 1,
+       Page(1, 2) + "# T" + Annotation(1) + "\n" + kBreak + "\n\n" + Page(2, 2) + "x\n", 2, 1, 1,
        "1"},
       {"break on the first line with first page on", kBreak + "\nx\n",
-       NumberLine(1, 2) + kBreak + "\n\n" + NumberLine(2, 2) + "x\n", 2, 0, 1, "1"},
-      {"any non-zero first-page value is on", "x\n", NumberLine(1, 1) + "x\n", 1, 0, 5, "1"},
+       Page(1, 2) + kBreak + "\n\n" + Page(2, 2) + "x\n", 2, 0, 1, "1"},
+      {"any non-zero first-page value is on", "x\n", Page(1, 1) + "x\n", 1, 0, 5, "1"},
       {"old annotation dropped when not annotating", "# A" + Annotation(4) + "\n", "# A\n", 1, 0, 0, "1"},
       {"old annotation replaced", "# A" + Annotation(4) + "\n", "# A" + Annotation(1) + "\n", 1, 1, 0, "1"},
       {"trailing spaces stay", "# A  \n", "# A  " + Annotation(1) + "\n", 1, 1, 0, "1"},
@@ -165,7 +170,7 @@ TEST_F(InsertTest, EdgeCases) {
       {"heading on the last line gets a line end", "a\r\n# End", "a\r\n# End" + Annotation(1) + "\r\n",
        1, 1, 0, "1"},
       {"added ends follow the first line (CR LF)", "a\r\n# H\n" + kBreak + "\nx\n",
-       "a\r\n# H\r\n" + kBreak + "\n\r\n" + NumberLine(2, 2, "\r\n") + "x\n", 2, 0, 0, "1"},
+       "a\r\n# H\r\n" + kBreak + "\n\r\n" + Page(2, 2, "\r\n") + "x\n", 2, 0, 0, "1"},
       {"added ends follow the first line (LF)", "a\n# H\r\n", "a\n# H\n", 1, 0, 0, "1"},
   };
   for (const Case& c : cases) {
@@ -188,7 +193,7 @@ TEST_F(InsertTest, LineEndingComesFromTheFirstLine) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(std::string(c.first) + kBreak + "\nx"), "Total 2 pages.");
-    EXPECT_EQ(Output(), std::string(c.first) + kBreak + "\n" + c.eol + NumberLine(2, 2, c.eol) + "x")
+    EXPECT_EQ(Output(), std::string(c.first) + kBreak + "\n" + c.eol + Page(2, 2, c.eol) + "x")
         << c.first;
   }
   // A one-line file without a line end counts as LF.
@@ -220,7 +225,7 @@ TEST_F(InsertTest, NumberLineFieldsFollowTheChoices) {
     settings.fontSizePercent = c.fontSize;
     settings.headerText = c.header;
     EXPECT_EQ(Run(kBreak + "\nx\n", settings), "Total 2 pages.");
-    EXPECT_EQ(Output(), kBreak + "\n\n" + c.line + "\nx\n") << c.line;
+    EXPECT_EQ(Output(), kBreak + "\n\n" + c.line + "\n\nx\n") << c.line;
   }
 }
 
@@ -230,7 +235,7 @@ TEST_F(InsertTest, TooLongHeadIsRefusedBeforeAnythingIsTouched) {
   settings.headerText = std::string(1003 - 66 - 7 - 18, 'h');
   EXPECT_EQ(Run(kBreak + "\nx\n", settings), "Total 2 pages.");
   EXPECT_EQ(Output().size(), kBreak.size() + 2 + 66 + 7 + 18 + settings.headerText.size() +
-                                 std::string(" 2 / 2</span></div>\nx\n").size());
+                                 std::string(" 2 / 2</span></div>\n\nx\n").size());
 
   settings.headerText += "h";
   const std::string input = kBreak + "\nx\n";
@@ -249,7 +254,7 @@ TEST_F(InsertTest, CountersSaturateInsteadOfOverflowing) {
   JobSettings settings;
   settings.tocPageCount = "2147483647";
   EXPECT_EQ(Run("[TOC]\n" + kBreak + "\nx\n", settings), "Total 2147483647 pages.");
-  EXPECT_EQ(Output(), "[TOC]\n" + kBreak + "\n\n" + NumberLine(2147483647, 2147483647) + "x\n");
+  EXPECT_EQ(Output(), "[TOC]\n" + kBreak + "\n\n" + Page(2147483647, 2147483647) + "x\n");
 
   settings.tocPageCount = "99999999999999999999";
   EXPECT_EQ(Run("[TOC]\n[TOC]\n", settings), "Total 2147483647 pages.");
@@ -268,11 +273,11 @@ TEST_F(InsertTest, NulBytesAreOrdinaryBytes) {
   const std::string input = "# A" + nul + "B\n" + kBreak + nul + "\n" + nul + "x\n" + "<div style=\"text-align:" +
                             nul + "</span></div>\n";
   EXPECT_EQ(Run(input, settings), "Total 2 pages.");
-  EXPECT_EQ(Output(), "# A" + nul + "B" + Annotation(1) + "\n" + kBreak + nul + "\n\n" + NumberLine(2, 2) +
+  EXPECT_EQ(Output(), "# A" + nul + "B" + Annotation(1) + "\n" + kBreak + nul + "\n\n" + Page(2, 2) +
                           nul + "x\n" + "<div style=\"text-align:" + nul + "</span></div>\n");
   // An old number line with a NUL inside is still one, after a break.
   EXPECT_EQ(Run(kBreak + "\n\n<div style=\"text-align:" + nul + "</span></div>\nx\n"), "Total 2 pages.");
-  EXPECT_EQ(Output(), kBreak + "\n\n" + NumberLine(2, 2) + "x\n");
+  EXPECT_EQ(Output(), kBreak + "\n\n" + Page(2, 2) + "x\n");
 }
 
 TEST_F(InsertTest, LongLinesAreOneLineEach) {
@@ -296,20 +301,20 @@ TEST_F(InsertTest, LongLinesAreOneLineEach) {
   const std::string markerInSecondPiece = std::string(kPiece, 'z') + kBreak + "\n";
   const Case cases[] = {
       {"long break counts once, its tail before the number line", "a\r\n" + longBreak + "x\r\n",
-       "a\r\n" + longBreak + "\r\n" + NumberLine(2, 2, "\r\n") + "x\r\n", 2},
+       "a\r\n" + longBreak + "\r\n" + Page(2, 2, "\r\n") + "x\r\n", 2},
       {"long heading loses its annotation and gets none", "a\n" + longHeading, "a\n# " + longText + "\n", 1},
       {"long heading without annotation stays as it is", "a\n" + plainLongHeading, "a\n" + plainLongHeading,
        1},
       {"annotation with a long tail: cut, and a new one fits", "# A" + Annotation(3) + longText + "\n",
        "# A" + Annotation(1) + "\n", 1},
       {"long old number line is never dropped", longOld + kBreak + "\n" + longOld,
-       longOld + kBreak + "\n\n" + NumberLine(2, 2) + longOld, 2},
+       longOld + kBreak + "\n\n" + Page(2, 2) + longOld, 2},
       {"heading that fits only without an annotation gets none", fitting, fitting, 1},
       {"heading that fits with its annotation gets one", fittingWith,
        fittingWith.substr(0, fittingWith.size() - 1) + Annotation(1) + "\n", 1},
       {"marker inside a long line does not count", markerInSecondPiece, markerInSecondPiece, 1},
       {"line end taken from the end of a long first line", std::string(kPiece - 1, 'q') + "\r\n" + kBreak + "\nx",
-       std::string(kPiece - 1, 'q') + "\r\n" + kBreak + "\n\r\n" + NumberLine(2, 2, "\r\n") + "x", 2},
+       std::string(kPiece - 1, 'q') + "\r\n" + kBreak + "\n\r\n" + Page(2, 2, "\r\n") + "x", 2},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(c.input, settings), "Total " + std::to_string(c.total) + " pages.") << c.name;
