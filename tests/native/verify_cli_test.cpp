@@ -19,7 +19,8 @@ class VerifyCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     pdfs_ = TestPdfFolder();
-    const char* names[] = {"fits", "paren", "japanese", "spill", "spill-fixed"};
+    const char* names[] = {"fits",   "paren", "japanese",     "spill", "spill-fixed", "water",
+                           "footer", "smart", "footer-fixed", "blank", "spill2-fixed"};
     for (const char* name : names) {
       Copy(std::string(name) + ".md");
       Copy(std::string(name) + ".pdf");
@@ -74,6 +75,24 @@ TEST_F(VerifyCliTest, ReportsAndExitCodes) {
        ""},
       {{"spill-fixed.md", "spill-fixed.pdf"}, 0,
        "Page 2 runs over sheets 2-3.\nThe page numbers agree with the PDF's 4 sheets.\n", ""},
+      // Body text "2/3 water" and a paragraph "2/3" are not page 2's " 2 / 3".
+      {{"water.md", "water.pdf"}, 0, kAgree3, ""},
+      // The browser's "file:///... 3/4" on sheet 3 is not page 3's " 3 / 4".
+      {{"footer.md", "footer.pdf"}, 1,
+       "Page 2 runs over sheets 2-3.\nPage 3 is on sheet 4 but reads 3.\n", ""},
+      {{"footer-fixed.md", "footer-fixed.pdf"}, 0,
+       "Page 2 runs over sheets 2-3.\nThe page numbers agree with the PDF's 4 sheets.\n", ""},
+      // "Writer's notes -- draft" printed as "Writer’s notes – draft".
+      {{"smart.md", "smart.pdf"}, 0, kAgree3, ""},
+      {{"blank.md", "blank.pdf"}, 1,
+       "Page 1 runs over sheets 1-2; sheet 2 is blank (sheet 1 is filled to its end: shortening "
+       "the page by a line keeps it on one sheet, splitting it does not help).\n"
+       "Page 2 is on sheet 3 but reads 2; the PDF has 3 sheets, the total says 2.\n",
+       ""},
+      {{"spill2-fixed.md", "spill2-fixed.pdf"}, 0,
+       "Page 2 runs over sheets 2-3.\nPage 3 (numbered 4) runs over sheets 4-5.\n"
+       "The page numbers agree with the PDF's 6 sheets.\n",
+       ""},
       {{"fits.md", "japanese.pdf"}, 1, "", noneFound},
       {{"fits.md", "notpdf.pdf"}, 1, "", "Error: Not a PDF file: notpdf.pdf\n"},
       {{"fits.md", "missing.pdf"}, 1, "", "Error: The PDF file does not exist: missing.pdf\n"},
@@ -131,6 +150,36 @@ TEST_F(VerifyCliTest, FixRenumbersToTheSheetsAndTheNextExportAgrees) {
 
   ToolOutcome again = Verify({"book.md", "spill-fixed.pdf"});
   EXPECT_EQ(again.exitCode, 0) << again.out;
+}
+
+// What the browser's footer or body text shows is never written as a number.
+TEST_F(VerifyCliTest, FixTakesOnlyOurNumberLines) {
+  struct Case {
+    const char* name;
+    const char* out;
+    std::vector<std::string> lines;  // in the fixed document
+    bool unchanged;
+  };
+  const Case cases[] = {
+      {"water", "Total 3 pages.\n",
+       {NumberLine("", 1, 3), NumberLine("", 2, 3), NumberLine("", 3, 3)}, true},
+      {"footer", "Page 2 runs over sheets 2-3.\nTotal 4 pages.\n",
+       {NumberLine("", 1, 4), NumberLine("", 2, 4), NumberLine("", 4, 4)}, false},
+  };
+  for (const Case& c : cases) {
+    const std::string md = std::string(c.name) + ".md";
+    const std::string original = Md(md.c_str());
+    ToolOutcome fixed = Verify({"--fix", md, std::string(c.name) + ".pdf"});
+    EXPECT_EQ(fixed.exitCode, 0) << c.name << fixed.out << fixed.err;
+    EXPECT_EQ(fixed.out, c.out) << c.name;
+    const std::string book = Md(md.c_str());
+    size_t at = 0;
+    for (const std::string& line : c.lines) {
+      at = book.find(line + "\n", at);
+      EXPECT_NE(at, std::string::npos) << c.name << " " << line << "\n" << book;
+    }
+    if (c.unchanged) EXPECT_EQ(book, original) << c.name << ": its numbers were right";
+  }
 }
 
 TEST_F(VerifyCliTest, FixWritesNothingUnlessEveryNumberLineIsFound) {

@@ -61,6 +61,10 @@ TEST(VerifyReport, LinesKindsAndVerdicts) {
   const std::vector<Finding> none;
   const std::vector<Finding> spill = {Spill(2, 2, 3)};
   const std::vector<Finding> missing = {Missing(3, 4, 5)};
+  std::vector<Finding> twice = {Missing(3, 3, 4)};
+  twice[0].kind = FindingKind::TwoCandidates;
+  twice[0].firstSheet = 3;
+  twice[0].lastSheet = 4;
   const char kExport[] =
       "The PDF may be older than the document: export it again from the numbered document.";
   VerifyRun markdown = Compared(VerifyOutcome::NoNumberLines, none, 0);
@@ -93,6 +97,9 @@ TEST(VerifyReport, LinesKindsAndVerdicts) {
       {"lines missing", Compared(VerifyOutcome::Disagree, missing, 5), ReportVerdict::Disagree,
        "R Page 3: its number line \"4 / 5\" is not in the PDF.\nR The PDF may be older than the "
        "document: export it again from the numbered document.\n"},
+      {"on two sheets", Compared(VerifyOutcome::Disagree, twice, 4), ReportVerdict::Disagree,
+       "R Page 3: its number line \"3 / 4\" is on sheet 3 and on sheet 4; one may be the "
+       "browser's own page number: export the PDF without the browser's header and footer.\n"},
       {"none found", Compared(VerifyOutcome::NoneFound, none, 3), ReportVerdict::Problem,
        "E Error: The PDF file holds none of this document's page-number lines: book.pdf\n"
        "E The PDF may be older than the document: export it again from the numbered document.\n"},
