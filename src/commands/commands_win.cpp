@@ -47,8 +47,8 @@ HWND focusBeforeJob = nullptr;
 
 // The PDF a check job reads: PdfPath, or the one beside the document.
 char pendingPdfPath[kTextSlotSize];
-// Set by a check job that found the numbers disagreeing with the PDF; the
-// window asks whether to fix them once the job has ended.
+// Set by a check job that found numbers disagreeing with the PDF that the
+// fix can rewrite; the window asks whether to once the job has ended.
 volatile bool fixWanted = false;
 VerifyRun verifyRun;
 char verifyText[kTextSlotSize];
@@ -63,8 +63,9 @@ void RunPdfJob(void* window, bool fix) {
   const ReportPaths paths = {pendingInput.markdownPath, pendingPdfPath};
   bool complete = true;
   WriteVerifyReport(verifyRun, paths, verifyText, sizeof verifyText, &complete);
-  ReportVerdict verdict = ReportVerdictOf(verifyRun);
-  fixWanted = !fix && (verdict == ReportVerdict::Fixable || verdict == ReportVerdict::Disagree);
+  // Only a fix that can run is offered: when some number lines are not in
+  // the PDF, --fix would refuse, and the report says to export again.
+  fixWanted = !fix && ReportVerdictOf(verifyRun) == ReportVerdict::Fixable;
   jobResult = verifyText;
   PostMessageW(static_cast<HWND>(window), kJobDoneMessage, 0, 0);
 }

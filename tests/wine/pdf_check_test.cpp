@@ -44,7 +44,8 @@ class PdfCheckTest : public WindowTest {
   std::string pdfs_;
 };
 
-// Results with no question: agreement and the files that cannot be used.
+// Results with no question: agreement, the files that cannot be used, and
+// numbers the fix could not place.
 TEST_F(PdfCheckTest, AgreementAndUnusableFilesShowOnlyTheResult) {
   std::string fits = Copy("fits.md", "fits.md");
   std::string notes = Copy("fits.md", "my.notes.md");
@@ -52,6 +53,11 @@ TEST_F(PdfCheckTest, AgreementAndUnusableFilesShowOnlyTheResult) {
   Copy("fits.pdf", "my.notes.pdf");
   Copy("notpdf.pdf", "notpdf.pdf");
   std::string lonely = Copy("fits.md", "lonely.md");
+  // The last number line edited after the export: the fix cannot place it.
+  std::string edited = Path("edited.md");
+  std::string text = ReadFileBytes(pdfs_ + "\\fits.md");
+  text.replace(text.find("Foliostamp test&nbsp;&nbsp;&nbsp; 3 / 3"), 15, "Foliostamp beta");
+  WriteFileBytes(edited, text);
   // A name outside either code page: the paths reach the PDF reader whole.
   std::string korean = Copy("japanese.md", "한국어 문서.md");
   Copy("japanese.pdf", "한국어 문서.pdf");
@@ -70,6 +76,9 @@ TEST_F(PdfCheckTest, AgreementAndUnusableFilesShowOnlyTheResult) {
       {"no PDF beside the document", lonely, "",
        "Error: The PDF file does not exist: " + Path("lonely.pdf")},
       {"not a PDF", fits, Path("notpdf.pdf"), "Error: Not a PDF file: " + Path("notpdf.pdf")},
+      {"disagreeing where no fix can help", edited, Path("fits.pdf"),
+       "Page 3: its number line \"3 / 3\" is not in the PDF.\r\n"
+       "The PDF may be older than the document: export it again from the numbered document."},
       {"a missing document", Path("gone.md"), Path("fits.pdf"),
        "Error: The Markdown file cannot be read: " + Path("gone.md")},
   };
