@@ -40,7 +40,7 @@ Comparison Compare(const std::vector<std::string>& lines, const std::vector<std:
   StartScan(&scan, numberLines, 64, headings, 64, keys, sizeof keys);
   std::vector<std::string> texts;
   for (const std::string& line : lines) texts.push_back(line + "\n");
-  for (const std::string& text : texts) ScanPiece(&scan, LinePiece{text.data(), text.size(), true, true});
+  for (const std::string& text : texts) ScanPiece(&scan, LinePiece{text.data(), text.size(), true, true, 0});
   EXPECT_FALSE(scan.overflow);
 
   SheetSet sheets;
@@ -283,9 +283,9 @@ TEST(VerifyCompare, StorageLimitsAreReportedNotOverrun) {
   StartScan(&scan, numberLines, 1, headings, 1, keys, sizeof keys);
   std::string first = NumberLine("", 1, 2) + "\n";
   std::string second = NumberLine("", 2, 2) + "\n";
-  ScanPiece(&scan, LinePiece{first.data(), first.size(), true, true});
+  ScanPiece(&scan, LinePiece{first.data(), first.size(), true, true, 0});
   EXPECT_FALSE(scan.overflow);
-  ScanPiece(&scan, LinePiece{second.data(), second.size(), true, true});
+  ScanPiece(&scan, LinePiece{second.data(), second.size(), true, true, 0});
   EXPECT_TRUE(scan.overflow);
   EXPECT_EQ(scan.numberLineCount, 1);
 
