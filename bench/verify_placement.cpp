@@ -55,10 +55,10 @@ int main(int argc, char** argv) {
   std::vector<std::string> sheetTexts;
   for (int page = 1; page <= pages; ++page) {
     std::string line = page > 1 ? "<div style=\"page-break-after:always\"></div>\n" : "";
-    if (!line.empty()) ScanPiece(&scan, LinePiece{line.data(), line.size(), true, true});
+    if (!line.empty()) ScanPiece(&scan, LinePiece{line.data(), line.size(), true, true, 0});
     line = "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:black\">Bench"
            "&nbsp;&nbsp;&nbsp; " + Numbers(page, total) + "</span></div>\n";
-    ScanPiece(&scan, LinePiece{line.data(), line.size(), true, true});
+    ScanPiece(&scan, LinePiece{line.data(), line.size(), true, true, 0});
     sheetTexts.push_back("Bench " + Numbers(page, total) + "\n" + body);
     if (spill > 0 && page % spill == 0) sheetTexts.push_back(body);
   }

@@ -13,6 +13,7 @@ packages=(
   zip
   libpoppler-dev libpoppler-private-dev libz-mingw-w64-dev dpkg-dev
   pandoc chromium fonts-noto-cjk fonts-dejavu-core qpdf
+  pre-commit
 )
 
 sudo_cmd=()

@@ -18,6 +18,7 @@
 #   smart      the header "Writer's notes -- draft", printed with smart
 #              punctuation as "Writer’s notes – draft"
 #   blank      page 1 fills its sheet to the end: sheet 2 is blank
+#   blank-footer  blank printed with the browser's header and footer
 #   spill2-fixed  pages 2 and 3 both run over; after `verify --fix` page 3
 #              is numbered 4
 set -euo pipefail
@@ -196,7 +197,8 @@ number blank
 number spill2
 
 for name in water blank spill2; do export_pdf "$name"; done
-for name in footer footer-fixed; do export_pdf "$name" browser-footer; done
+cp "$out/blank.md" "$out/blank-footer.md"
+for name in footer footer-fixed blank-footer; do export_pdf "$name" browser-footer; done
 export_pdf smart smart
 cp "$out/spill2.md" "$out/spill2-fixed.md"
 (cd "$out" && "$cli" verify --fix spill2-fixed.md spill2.pdf >/dev/null) || true

@@ -40,7 +40,7 @@ const char kStandardInputName[] = "(standard input)";
 // Everything goes out through PrintUtf8: UTF-8 text with the platform's
 // line ends, readable in a Windows console.
 void Say(FILE* stream, const char* format, ...) {
-  char text[4096];
+  static char text[kReportLineSize + 2];  // a report line and its line end
   va_list arguments;
   va_start(arguments, format);
   vsnprintf(text, sizeof text, format, arguments);

@@ -280,14 +280,85 @@ int32_t ReadsOfPage(const DocumentScan& scan, int32_t from, int32_t to, int32_t 
   return 0;
 }
 
+bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+
+// Whether two lines are the same but for their digits (a browser's header
+// and footer: the same date and address, another page counter).
+bool SameButDigits(const char* a, size_t aLength, const char* b, size_t bLength) {
+  if (aLength != bLength) return false;
+  for (size_t i = 0; i < aLength; ++i) {
+    if (a[i] != b[i] && !(IsDigitChar(a[i]) && IsDigitChar(b[i]))) return false;
+  }
+  return true;
+}
+
+size_t LineEndIn(const char* text, size_t start, size_t end) {
+  const void* lineEnd = memchr(text + start, '\n', end - start);
+  return lineEnd != nullptr ? static_cast<size_t>(static_cast<const char*>(lineEnd) - text) : end;
+}
+
+bool SheetHasLine(const SheetSet& sheets, int32_t sheet, const char* line, size_t length) {
+  const char* text = sheets.text.data;
+  size_t end = sheets.starts[sheet + 1];
+  for (size_t start = sheets.starts[sheet]; start < end;) {
+    size_t stop = LineEndIn(text, start, end);
+    if (SameButDigits(text + start, stop - start, line, length)) return true;
+    start = stop + 1;
+  }
+  return false;
+}
+
+bool HasLetter(const char* line, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(line[i]);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80) return true;
+  }
+  return false;
+}
+
+// A sheet (from 0, after the first) is blank when it holds no text, or
+// only what a browser prints on every sheet with its header and footer:
+// lines with letters in them that the first sheet, the last and the one
+// before it show too, digits aside (the page counter). Two such sheets
+// besides this one are needed, so that text the page repeats is not taken
+// for them.
+bool IsBlankSheet(const SheetSet& sheets, int32_t sheet) {
+  const char* text = sheets.text.data;
+  size_t end = sheets.starts[sheet + 1];
+  if (sheets.starts[sheet] == end) return true;
+  int32_t references[3] = {0, sheet - 1, sheets.count - 1};
+  int32_t distinct = 0;
+  for (int32_t r = 0; r < 3; ++r) {
+    bool repeated = false;
+    for (int32_t q = 0; q < r; ++q) repeated = repeated || references[q] == references[r];
+    if (references[r] == sheet || repeated) {
+      references[r] = -1;
+    } else {
+      distinct += 1;
+    }
+  }
+  if (distinct < 2) return false;
+  for (size_t start = sheets.starts[sheet]; start < end;) {
+    size_t stop = LineEndIn(text, start, end);
+    if (!HasLetter(text + start, stop - start)) return false;
+    for (int32_t reference : references) {
+      if (reference >= 0 && !SheetHasLine(sheets, reference, text + start, stop - start)) {
+        return false;
+      }
+    }
+    start = stop + 1;
+  }
+  return true;
+}
+
 // How many of the last sheets of firstSheet..lastSheet (from 1), the first
-// aside, hold no text.
+// aside, are blank.
 int32_t TrailingBlankSheets(const Placement& placement, int32_t firstSheet, int32_t lastSheet) {
   if (placement.sheets == nullptr) return 0;
   const SheetSet& sheets = *placement.sheets;
   int32_t blank = 0;
   for (int32_t s = lastSheet; s > firstSheet && s <= sheets.count; --s) {
-    if (sheets.starts[s] != sheets.starts[s - 1]) break;
+    if (!IsBlankSheet(sheets, s - 1)) break;
     blank += 1;
   }
   return blank;

@@ -140,7 +140,8 @@ enum class FindingKind {
 
 // For a spill, reads and lastReads are the numbers firstPage and lastPage
 // show (0 when the page has no number line), and blankSheets how many of
-// its last sheets hold no text.
+// its last sheets are blank: no text, or only a browser's own header and
+// footer (lines the first, the last and the sheet before show too).
 struct Finding {
   FindingKind kind;
   int32_t firstPage;

@@ -20,7 +20,7 @@ class VerifyCliTest : public ::testing::Test {
   void SetUp() override {
     pdfs_ = TestPdfFolder();
     const char* names[] = {"fits",   "paren", "japanese",     "spill", "spill-fixed", "water",
-                           "footer", "smart", "footer-fixed", "blank", "spill2-fixed"};
+                           "footer", "smart", "footer-fixed", "blank", "spill2-fixed", "blank-footer"};
     for (const char* name : names) {
       Copy(std::string(name) + ".md");
       Copy(std::string(name) + ".pdf");
@@ -56,6 +56,10 @@ const char kExportAgain[] =
 
 // Results go to standard output, errors and refusals to standard error.
 TEST_F(VerifyCliTest, ReportsAndExitCodes) {
+  const std::string blank =
+      "Page 1 runs over sheets 1-2; sheet 2 is blank (sheet 1 is filled to its end: shortening "
+      "the page by a line keeps it on one sheet, splitting it does not help).\n"
+      "Page 2 is on sheet 3 but reads 2; the PDF has 3 sheets, the total says 2.\n";
   const std::string noneFound =
       "Error: The PDF file holds none of this document's page-number lines: japanese.pdf\n" +
       std::string(kExportAgain);
@@ -84,11 +88,9 @@ TEST_F(VerifyCliTest, ReportsAndExitCodes) {
        "Page 2 runs over sheets 2-3.\nThe page numbers agree with the PDF's 4 sheets.\n", ""},
       // "Writer's notes -- draft" printed as "Writer’s notes – draft".
       {{"smart.md", "smart.pdf"}, 0, kAgree3, ""},
-      {{"blank.md", "blank.pdf"}, 1,
-       "Page 1 runs over sheets 1-2; sheet 2 is blank (sheet 1 is filled to its end: shortening "
-       "the page by a line keeps it on one sheet, splitting it does not help).\n"
-       "Page 2 is on sheet 3 but reads 2; the PDF has 3 sheets, the total says 2.\n",
-       ""},
+      {{"blank.md", "blank.pdf"}, 1, blank, ""},
+      // Sheet 2 holds only the browser's header and footer.
+      {{"blank-footer.md", "blank-footer.pdf"}, 1, blank, ""},
       {{"spill2-fixed.md", "spill2-fixed.pdf"}, 0,
        "Page 2 runs over sheets 2-3.\nPage 3 (numbered 4) runs over sheets 4-5.\n"
        "The page numbers agree with the PDF's 6 sheets.\n",

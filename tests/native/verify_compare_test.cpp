@@ -40,7 +40,7 @@ Comparison Compare(const std::vector<std::string>& lines, const std::vector<std:
   StartScan(&scan, numberLines, 64, headings, 64, keys, sizeof keys);
   std::vector<std::string> texts;
   for (const std::string& line : lines) texts.push_back(line + "\n");
-  for (const std::string& text : texts) ScanPiece(&scan, LinePiece{text.data(), text.size(), true, true});
+  for (const std::string& text : texts) ScanPiece(&scan, LinePiece{text.data(), text.size(), true, true, 0});
   EXPECT_FALSE(scan.overflow);
 
   SheetSet sheets;
@@ -246,6 +246,20 @@ TEST(VerifyCompare, TableOfDocumentsAndSheetTexts) {
        "Page 2 is on sheet 4 but reads 2; the PDF has 4 sheets, the total says 2.\n",
        {1, 4}, {}},
 
+      {"a sheet with only the browser's header and footer is blank; one more line is not",
+       {NumberLine("", 1, 3), B, "", NumberLine("", 2, 3), "long", B, "", NumberLine("", 3, 3)},
+       {"12/10/26 doc\n1 / 3\nfull\nfile:///doc.html 1/5", "12/10/26 doc\nfile:///doc.html 2/5",
+        "12/10/26 doc\n2 / 3\nlong\nfile:///doc.html 3/5",
+        "12/10/26 doc\nlong, the last line\nfile:///doc.html 4/5",
+        "12/10/26 doc\n3 / 3\nfile:///doc.html 5/5"},
+       VerifyOutcome::Disagree,
+       "Page 1 runs over sheets 1-2; sheet 2 is blank (sheet 1 is filled to its end: "
+       "shortening the page by a line keeps it on one sheet, splitting it does not help).\n"
+       "Page 2 is on sheet 3 but reads 2.\n"
+       "Page 2 runs over sheets 3-4.\n"
+       "Page 3 is on sheet 5 but reads 3; the PDF has 5 sheets, the total says 3.\n",
+       {1, 3, 5}, {}},
+
       {"after a fix a spill names the number its page shows",
        {NumberLine("", 1, 5), B, "", NumberLine("", 2, 5), B, "", NumberLine("", 4, 5)},
        {"1 / 5", "2 / 5", "more", "4 / 5", "more"},
@@ -283,9 +297,9 @@ TEST(VerifyCompare, StorageLimitsAreReportedNotOverrun) {
   StartScan(&scan, numberLines, 1, headings, 1, keys, sizeof keys);
   std::string first = NumberLine("", 1, 2) + "\n";
   std::string second = NumberLine("", 2, 2) + "\n";
-  ScanPiece(&scan, LinePiece{first.data(), first.size(), true, true});
+  ScanPiece(&scan, LinePiece{first.data(), first.size(), true, true, 0});
   EXPECT_FALSE(scan.overflow);
-  ScanPiece(&scan, LinePiece{second.data(), second.size(), true, true});
+  ScanPiece(&scan, LinePiece{second.data(), second.size(), true, true, 0});
   EXPECT_TRUE(scan.overflow);
   EXPECT_EQ(scan.numberLineCount, 1);
 

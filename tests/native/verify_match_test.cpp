@@ -28,7 +28,7 @@ std::string VisibleMatchForm(const std::string& html) {
   return std::string(store.data, store.length);
 }
 
-LinePiece Piece(const std::string& line) { return LinePiece{line.data(), line.size(), true, true}; }
+LinePiece Piece(const std::string& line) { return LinePiece{line.data(), line.size(), true, true, 0}; }
 
 TEST(VerifyMatchForm, OneGapForWhiteSpaceAndPlainPunctuation) {
   struct Case {
@@ -99,7 +99,9 @@ TEST(VerifyMatchForm, FindsKeysPastWhiteSpace) {
     size_t length = strlen(c.sheet);
     bool found = FindKey(c.sheet, 0, 0, length, c.key, strlen(c.key), c.keyEnd, &match);
     EXPECT_EQ(found, c.found) << c.sheet << " / " << c.key;
-    if (found && c.found) EXPECT_EQ(match.start, c.start) << c.sheet;
+    if (found && c.found) {
+      EXPECT_EQ(match.start, c.start) << c.sheet;
+    }
   }
 }
 
