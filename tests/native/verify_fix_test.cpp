@@ -31,7 +31,7 @@ FixReport Fix(const std::string& path, const std::vector<std::string>& sheetText
   SheetSet sheets;
   StartSheets(&sheets, sheetText, sizeof sheetText, starts, 16);
   for (const std::string& text : sheetTexts) AddSheet(&sheets, text.data(), text.size());
-  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0};
+  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0, nullptr, nullptr, nullptr};
   PlaceLines(scan, sheets, &placement);
   if (!contentAtFix.empty()) WriteFileBytes(path, contentAtFix);
   return FixNumbers(path.c_str(), scan, placement);
