@@ -42,7 +42,9 @@ bool CheckBookDocument(const JobInput& input, bool checkOnly, int32_t start) {
   }
   job.source = held.stream;
   bool counted = Count();
+  job.source = nullptr;  // the held file's stream, closed with its hold
   CloseSource();
+  LetGo(&held);
   if (!counted) {
     SetResult(kReadFailed, path);
     return false;

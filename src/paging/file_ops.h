@@ -66,6 +66,8 @@ struct HeldFile {
   FILE* stream;   // open for reading at its first byte; null when none
   int64_t size;
   int32_t links;  // the file's hard links
+  void* jobLock;  // where the platform needs one: the hold among our own jobs
+                  // that outlasts the file's own (see EndHoldBeforeReplacing)
 };
 
 // Opens a regular file for reading, with a hold when asked. A file another
@@ -76,8 +78,11 @@ FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held);
 void LetGo(HeldFile* held);
 
 // Windows cannot put a new file in the place of one that is open without
-// sharing its writing; there the hold ends here, just before the document
-// is replaced. Elsewhere it lasts until LetGo.
+// sharing its writing; there the file's hold ends here, just before the
+// document is replaced, and other programs may open it again. Another job
+// of ours still finds the document busy until LetGo: a lock named after
+// the document's full path is held from OpenHeldFile to LetGo. Elsewhere
+// the file's own hold lasts until LetGo.
 void EndHoldBeforeReplacing(HeldFile* held);
 
 enum class ReplaceWay {

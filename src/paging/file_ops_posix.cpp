@@ -290,6 +290,7 @@ FILE* WritingStream(int fd) {
 
 FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held) {
   held->stream = nullptr;
+  held->jobLock = nullptr;
   held->size = 0;
   held->links = 1;
   int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);

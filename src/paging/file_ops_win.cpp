@@ -217,6 +217,39 @@ uint32_t NextSerial() {
          (counter * 2654435761u);
 }
 
+// A lock among our own jobs, process-wide in the user's session, named
+// after the document's full path in upper case (Windows names ignore case).
+// A kernel mutex: the system lets it go when a killed job's process ends.
+FileProblem TakeJobLock(const wchar_t* path, void** lock) {
+  wchar_t full[kWidePathSize];
+  DWORD length = GetFullPathNameW(path, kWidePathSize, full, nullptr);
+  if (length == 0 || length >= kWidePathSize) return FileProblem::Failed;
+  CharUpperBuffW(full, length);
+  uint64_t hash = 14695981039346656037ull;
+  for (DWORD i = 0; i < length; ++i) {
+    hash = (hash ^ static_cast<uint16_t>(full[i])) * 1099511628211ull;
+  }
+  wchar_t name[64];
+  _snwprintf(name, 64, L"Local\\Foliostamp-job-%016llx", static_cast<unsigned long long>(hash));
+  name[63] = L'\0';
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+  if (mutex == nullptr) return FileProblem::Failed;
+  DWORD waited = WaitForSingleObject(mutex, 0);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    CloseHandle(mutex);
+    return FileProblem::Busy;
+  }
+  *lock = mutex;
+  return FileProblem::None;
+}
+
+void DropJobLock(void** lock) {
+  if (*lock == nullptr) return;
+  ReleaseMutex(static_cast<HANDLE>(*lock));
+  CloseHandle(static_cast<HANDLE>(*lock));
+  *lock = nullptr;
+}
+
 }  // namespace
 
 // Reading and writing are asked for, and only reading and deleting shared:
@@ -225,23 +258,36 @@ FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held) {
   held->stream = nullptr;
   held->size = 0;
   held->links = 1;
+  held->jobLock = nullptr;
   WidePath wide(path);
   DWORD attributes = GetFileAttributesW(wide.text);
   if (attributes == INVALID_FILE_ATTRIBUTES) return ProblemOf(GetLastError());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileProblem::NotAFile;
   // A file the user made read-only is not replaced behind its back.
   if (hold && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return FileProblem::Denied;
+  if (hold) {
+    FileProblem locked = TakeJobLock(wide.text, &held->jobLock);
+    if (locked != FileProblem::None) return locked;
+  }
   DWORD access = hold ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   DWORD share = hold ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ;
   HANDLE file = CreateFileW(wide.text, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    DropJobLock(&held->jobLock);
+    return ProblemOf(error);
+  }
   BY_HANDLE_FILE_INFORMATION info;
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) {
     CloseHandle(file);
+    DropJobLock(&held->jobLock);
     return FileProblem::NotAFile;
   }
   held->stream = StreamOf(file, _O_RDONLY | _O_BINARY, "rb");
-  if (held->stream == nullptr) return FileProblem::Failed;
+  if (held->stream == nullptr) {
+    DropJobLock(&held->jobLock);
+    return FileProblem::Failed;
+  }
   held->size = (int64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   held->links = static_cast<int32_t>(info.nNumberOfLinks);
   return FileProblem::None;
@@ -250,9 +296,13 @@ FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held) {
 void LetGo(HeldFile* held) {
   if (held->stream != nullptr) fclose(held->stream);
   held->stream = nullptr;
+  DropJobLock(&held->jobLock);
 }
 
-void EndHoldBeforeReplacing(HeldFile* held) { LetGo(held); }
+void EndHoldBeforeReplacing(HeldFile* held) {
+  if (held->stream != nullptr) fclose(held->stream);
+  held->stream = nullptr;
+}
 
 FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
   r->stream = nullptr;
