@@ -469,10 +469,14 @@ struct DocumentWalk {
   MarkdownWalk walk;
 };
 
-DocumentWalk StartDocumentWalk(const char* data, size_t size) {
+DocumentWalk StartDocumentWalk(const char* data, size_t size, uint64_t frontMatterEnd) {
   DocumentWalk walk = {StartLines(data, size), {}};
-  StartWalk(&walk.walk, FrontMatterEndOf(data, size));
+  StartWalk(&walk.walk, frontMatterEnd);
   return walk;
+}
+
+DocumentWalk StartDocumentWalk(const char* data, size_t size) {
+  return StartDocumentWalk(data, size, FrontMatterEndOf(data, size));
 }
 
 bool NextKind(DocumentWalk* walk, Line* line, LineKind* kind) {
@@ -726,11 +730,28 @@ bool CodeLineKept(const Line& in, const Line& out, const char* eol) {
   return FindAnnotation(to, 0) < 0;
 }
 
+// Front matter is copied as it is, its closing line given a line ending
+// when a number line follows it. Answers where the output's front matter
+// ends, as the jobs saw the document: an old number line they drop from
+// the top may uncover a "---" line, but what follows it was read as the rest
+// of a document without front matter.
+uint64_t CheckFrontMatterKept(const char* in, size_t inSize, const char* out, size_t outSize) {
+  uint64_t inEnd = FrontMatterEndOf(in, inSize);
+  if (inEnd == 0) return 0;
+  uint64_t outEnd = FrontMatterEndOf(out, outSize);
+  size_t eolLength = strlen(DocumentLineEnding(in, inSize));
+  if (outSize < inEnd || memcmp(in, out, inEnd) != 0 ||
+      (outEnd != inEnd && !(inEnd == inSize && outEnd == inEnd + eolLength))) {
+    DifferenceViolation("front matter was not copied as it is", in, inEnd, out, outEnd);
+  }
+  return outEnd;
+}
+
 // Nothing inside fenced code changes but annotation removal.
 void CheckCodeKept(const char* in, size_t inSize, const char* out, size_t outSize) {
   const char* eol = DocumentLineEnding(in, inSize);
   DocumentWalk from = StartDocumentWalk(in, inSize);
-  DocumentWalk to = StartDocumentWalk(out, outSize);
+  DocumentWalk to = StartDocumentWalk(out, outSize, CheckFrontMatterKept(in, inSize, out, outSize));
   Line inLine;
   Line outLine;
   while (NextCode(&from, &inLine)) {
