@@ -38,3 +38,15 @@ fi
 # foliostamp-cli.exe reads PDFs with poppler, cross-built once from Debian's
 # source packages of the native version and cached in build/.
 "$(dirname "$0")/build-poppler-windows.sh" >/dev/null
+
+# The render tests read numbered documents with markdown-it as editors do;
+# it is kept in build/npm.
+if ! command -v npm >/dev/null 2>&1; then
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null
+fi
+npm_dir="$(dirname "$0")/../build/npm"
+if [ ! -f "$npm_dir/node_modules/markdown-it/package.json" ]; then
+  mkdir -p "$npm_dir"
+  npm install --silent --no-audit --no-fund --prefix "$npm_dir" markdown-it@14 >/dev/null
+fi

@@ -356,6 +356,7 @@ LineKind WalkLine(MarkdownWalk* walk, const LinePiece& line) {
   }
   if (IsPageBreak(line)) return LineKind::PageBreak;
   if (IsTocLine(line)) return LineKind::Toc;
-  if (HeadingSpace(line) >= 0) return LineKind::Heading;
-  return LineKind::Text;
+  if (HeadingSpace(line) < 0) return LineKind::Text;
+  // Four spaces make indented code, never a heading.
+  return line.length >= 4 && memcmp(line.data, "    ", 4) == 0 ? LineKind::Code : LineKind::Heading;
 }

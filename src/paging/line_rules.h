@@ -155,7 +155,8 @@ struct FenceState {
 enum class LineKind {
   Text,         // any other line, number lines included
   FrontMatter,  // copied as it is, counted for nothing
-  Code,         // a fence line or a line inside one: counted for nothing
+  Code,         // a fence line, a line inside one, or a heading-shaped line
+                // indented by four spaces or more: counted for nothing
   PageBreak,
   Toc,
   Heading,

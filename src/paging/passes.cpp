@@ -249,6 +249,7 @@ PassOutcome RewritePass(JobState& job) {
     WriteBytes(&job.writer, line.data, mark);
     line = AfterByteOrderMark(line);
     if (line.length == 0) status = ReadPiece(&job.reader, &line);
+    if (status != ReadStatus::Piece) return PassEnd(job, status);  // nothing but the mark
   }
   // Front matter is copied as it is; the top is right after it.
   while (status == ReadStatus::Piece && line.offset < job.frontMatterEnd) {
