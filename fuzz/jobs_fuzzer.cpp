@@ -730,17 +730,14 @@ bool CodeLineKept(const Line& in, const Line& out, const char* eol) {
   bool tailKept = tail == 0 || (IsHeadingTail(to.data + cut, tail) &&
                                 fromText >= cut + sizeof kHeadingAnnotation - 1 + tail &&
                                 memcmp(from.data + fromText - tail, to.data + cut, tail) == 0);
-  if (!tailKept) {
-    return false;
-  }
-  return FindAnnotation(to, 0) < 0;
+  return tailKept && FindAnnotation(to, 0) < 0;
 }
 
 // Front matter is copied as it is, its closing line given a line ending
 // when a number line follows it. Answers where the output's front matter
 // ends, as the jobs saw the document: an old number line they drop from
-// the top may uncover a "---" line, but what follows it was read as the rest
-// of a document without front matter.
+// the top may uncover a "---" line, but what follows it was read as the
+// rest of a document without front matter.
 uint64_t CheckFrontMatterKept(const char* in, size_t inSize, const char* out, size_t outSize) {
   uint64_t inEnd = FrontMatterEndOf(in, inSize);
   if (inEnd == 0) return 0;
