@@ -1,7 +1,7 @@
-// make_document OUT MEGABYTES crlf|lf: writes a Markdown document of about
-// MEGABYTES MiB that looks like a real long manual: headings of four levels,
-// paragraphs of varied length, lists, a "[TOC]" line, and a page break
-// every few dozen lines. The same arguments always give the same bytes.
+// make_document OUT MEGABYTES[k] crlf|lf: writes a Markdown document of about
+// MEGABYTES MiB (KiB with "k") that looks like a real long manual: headings
+// of four levels, paragraphs of varied length, lists, a "[TOC]" line, and a
+// page break every few dozen lines. The same arguments always give the same bytes.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -57,7 +57,7 @@ void Sentence() {
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    fprintf(stderr, "usage: make_document OUT MEGABYTES crlf|lf\n");
+    fprintf(stderr, "usage: make_document OUT MEGABYTES[k] crlf|lf\n");
     return 2;
   }
   FILE* out = fopen(argv[1], "wb");
@@ -67,7 +67,10 @@ int main(int argc, char** argv) {
   }
   static char buffer[1 << 20];
   setvbuf(out, buffer, _IOFBF, sizeof buffer);
-  const uint64_t target = strtoull(argv[2], nullptr, 10) << 20;
+  // "200" is 200 MiB, "200k" 200 KiB.
+  char* unit = nullptr;
+  const uint64_t amount = strtoull(argv[2], &unit, 10);
+  const uint64_t target = amount << (unit != nullptr && *unit == 'k' ? 10 : 20);
   const char* eol = strcmp(argv[3], "lf") == 0 ? "\n" : "\r\n";
   uint64_t written = 0;
   uint32_t chapter = 0;

@@ -5,6 +5,8 @@ add_library(foliostamp_form STATIC
   src/form/layout_table.cpp
   src/form/scroll_math.cpp
   src/commands/message_table.cpp
+  src/commands/pdf_path.cpp
+  src/commands/report_box.cpp
   src/settings/settings_path.cpp
 )
 target_include_directories(foliostamp_form PUBLIC src)
@@ -21,7 +23,10 @@ if(WIN32)
     src/settings/settings_win.cpp
     src/commands/commands_win.cpp
   )
-  target_link_libraries(foliostamp_window PUBLIC foliostamp_form foliostamp_core comdlg32 gdi32 user32)
+  # Check PDF reads the PDF as foliostamp-cli verify does, with the same
+  # statically linked poppler.
+  target_link_libraries(foliostamp_window PUBLIC foliostamp_form foliostamp_verify foliostamp_core
+                        comdlg32 gdi32 user32 shell32)
 
   add_executable(Foliostamp WIN32 src/app/winmain_win.cpp src/app/foliostamp.rc)
   target_link_libraries(Foliostamp PRIVATE foliostamp_window)
@@ -41,14 +46,19 @@ if(FOLIOSTAMP_TESTS)
       tests/wine/scroll_test.cpp
       tests/wine/commands_test.cpp
       tests/wine/program_test.cpp
+      tests/wine/pdf_check_test.cpp
+      tests/wine/keyboard_test.cpp
+      tests/wine/test_resources.rc
       tests/native/test_files.cpp
     )
     target_include_directories(foliostamp_wine_tests PRIVATE tests/native)
-    target_link_libraries(foliostamp_wine_tests PRIVATE foliostamp_window GTest::gtest_main)
-    # The child-process cases start the real program from beside the tests.
-    add_dependencies(foliostamp_wine_tests Foliostamp)
+    target_link_libraries(foliostamp_wine_tests PRIVATE foliostamp_window GTest::gtest_main version)
+    # The child-process cases start the real programs from beside the tests.
+    add_dependencies(foliostamp_wine_tests Foliostamp foliostamp-cli)
     add_test(NAME wine_window_tests COMMAND foliostamp_wine_tests)
-    set_tests_properties(wine_window_tests PROPERTIES TIMEOUT 900)
+    # Check PDF reads the PDFs that scripts/make-test-pdfs.sh makes.
+    set_tests_properties(wine_window_tests PROPERTIES TIMEOUT 900
+      ENVIRONMENT "FOLIOSTAMP_TEST_PDFS=${PROJECT_SOURCE_DIR}/build/test-pdfs")
   endif()
 
   # The portable form data, natively and (in the Windows build) under Wine.
@@ -56,6 +66,8 @@ if(FOLIOSTAMP_TESTS)
     tests/native/form_layout_test.cpp
     tests/native/form_scroll_test.cpp
     tests/native/form_settings_path_test.cpp
+    tests/native/form_pdf_path_test.cpp
+    tests/native/form_report_box_test.cpp
   )
   target_link_libraries(form_data_tests PRIVATE foliostamp_form GTest::gtest_main)
   add_test(NAME form_data_tests COMMAND form_data_tests)

@@ -16,7 +16,7 @@ sheets="${BENCH_SHEETS:-300}"
 reps="${BENCH_REPS:-7}"
 
 cmake --preset native >/dev/null
-cmake --build --preset native --target foliostamp-cli >/dev/null
+cmake --build --preset native --target foliostamp-cli foliostamp_verify >/dev/null
 cli="$PWD/build/native/foliostamp-cli"
 dir="$PWD/build/bench-verify"
 mkdir -p "$dir"
@@ -73,3 +73,15 @@ for _ in $(seq 1 "$reps"); do
   cp "$doc" "$dir/fix.md"
   seconds "$cli" verify --fix "$dir/fix.md" "$pdf"
 done | stats
+
+# Placing the number lines of long books with many spills, on sheet texts
+# made in memory (no PDF): with the index of candidate lines, and reading
+# every sheet instead.
+echo "== placing number lines (pages, every n-th runs over)"
+cc_flags=(-O2 -std=c++17 -Isrc)
+c++ "${cc_flags[@]}" -o "$dir/verify_placement" bench/verify_placement.cpp \
+  build/native/libfoliostamp_verify.a build/native/libfoliostamp_core.a
+for shape in "1000 5" "5000 2" "15000 3"; do
+  # shellcheck disable=SC2086
+  "$dir/verify_placement" $shape
+done

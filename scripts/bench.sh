@@ -1,33 +1,36 @@
 #!/usr/bin/env bash
 # Benchmark of foliostamp-cli: builds the native preset, makes Markdown
-# documents of 20 MiB and 200 MiB in build/bench (the repo's file system),
+# documents of 200 KiB and 200 MiB in build/bench (the repo's file system),
 # and times, on a fresh copy each time, `execute --no-settings
 # --annotate-headings` in place, the same with `-o` to a new file, and
-# `check` of the numbered result, against `cp` of the same file, with the
-# peak memory of each. Prints min, median and max over several runs.
-# Figures only: it asserts nothing and is not part of the tests.
+# `check` of the numbered result, against `cp` of the same file and `cp`
+# followed by `sync` of the copy (the floor of a copy that lasts, as every
+# job's writes do), with the peak memory of each. Prints min, median and
+# max over several runs. Figures only: it asserts nothing and is not part
+# of the tests.
 #
-#   scripts/bench.sh                          # 5 runs, 20 and 200 MiB, CR LF
-#   BENCH_REPS=9 BENCH_SIZES_MB="20 200 500" BENCH_EOL=lf scripts/bench.sh
-#   BENCH_CLI=/path/to/foliostamp-cli scripts/bench.sh   # another build
-#                                                        # (execute only)
+#   scripts/bench.sh                          # 5 runs, 200 KiB and 200 MiB, CR LF
+#   BENCH_REPS=9 BENCH_SIZES="20 200 500" BENCH_EOL=lf scripts/bench.sh
+#                                             # sizes in MiB, or KiB with "k"
+#   BENCH_BEFORE=/path/to/foliostamp-cli scripts/bench.sh
+#                                             # also times execute of another
+#                                             # build, beside this one
 #
-# Targets: execute within 3x the time of cp, check within 1.2x, execute -o
-# within 1.5x; peak memory of execute under 8 MiB and the same at every size.
+# Targets: execute within 3x the time of cp followed by sync, check within
+# 1.2x of cp, execute -o within 1.5x of cp followed by sync; peak memory of
+# execute under 8 MiB and the same at every size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 reps="${BENCH_REPS:-5}"
-sizes="${BENCH_SIZES_MB:-20 200}"
+sizes="${BENCH_SIZES:-200k 200}"
 eol="${BENCH_EOL:-crlf}"
+before="${BENCH_BEFORE:-}"
 
 echo "== building"
 cmake --preset native >/dev/null
 cmake --build --preset native --target foliostamp-cli >/dev/null
-cli="${BENCH_CLI:-$PWD/build/native/foliostamp-cli}"
-# A build from before check and -o existed is timed for execute alone.
-full=1
-[ -n "${BENCH_CLI:-}" ] && full=0
+cli="$PWD/build/native/foliostamp-cli"
 dir=build/bench
 mkdir -p "$dir"
 c++ -O2 -std=c++17 -o "$dir/make_document" bench/make_document.cpp
@@ -45,13 +48,19 @@ stats() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# The median ratio of the times in two logs, run by run.
+ratio() { paste "$1" "$2" | awk '{ print $1 / $3 }' | median; }
+
+label() { case "$1" in *k) echo "${1%k} KiB" ;; *) echo "$1 MiB" ;; esac; }
+
 echo "== machine: $(nproc) CPUs, $(uname -sr), file system $(df -PT "$dir" | awk 'NR == 2 { print $2 }')"
 echo "== $reps runs per figure; documents with $eol line endings"
+[ -n "$before" ] && echo "== earlier build beside: $before"
 summary=()
-for mb in $sizes; do
-  doc="$dir/doc-${mb}MB.md"
+for size in $sizes; do
+  doc="$dir/doc-${size}.md"
   if [ ! -f "$doc" ] || [ "$(cat "$doc.kind" 2>/dev/null)" != "$eol" ]; then
-    "$dir/make_document" "$doc" "$mb" "$eol"
+    "$dir/make_document" "$doc" "$size" "$eol"
     echo "$eol" >"$doc.kind"
   fi
   bytes=$(stat -c %s "$doc")
@@ -60,53 +69,55 @@ for mb in $sizes; do
   headings=$(grep -c '^#\+ ' "$doc" || true)
   work="$dir/work.md"
   copy="$dir/copy.md"
-  exec_log="$dir/execute-${mb}.txt"
-  output_log="$dir/output-${mb}.txt"
-  check_log="$dir/check-${mb}.txt"
-  cp_log="$dir/cp-${mb}.txt"
-  : >"$exec_log"
-  : >"$output_log"
-  : >"$check_log"
-  : >"$cp_log"
+  logs=(execute before output check cp cpsync)
+  for name in "${logs[@]}"; do : >"$dir/$name-$size.txt"; done
   result=""
   for ((run = 1; run <= reps; run++)); do
     # A fresh copy to number, and a fresh target for cp; neither is timed.
     rm -f "$work" "$dir/work.bak" "$copy"
     cp "$doc" "$work"
     sync
-    result=$("$dir/measure" "$exec_log" "$cli" execute --no-settings --annotate-headings "$work")
-    sync
-    "$dir/measure" "$cp_log" cp "$doc" "$copy"
-    sync
-    if [ "$full" = 1 ]; then
-      rm -f "$copy"
-      sync
-      "$dir/measure" "$output_log" "$cli" execute --no-settings --annotate-headings -o "$copy" "$doc" >/dev/null
-      sync
-      # The numbered document is up to date: check reads all of it.
-      "$dir/measure" "$check_log" "$cli" check --no-settings --annotate-headings "$work" >/dev/null
+    if [ -n "$before" ]; then
+      "$dir/measure" "$dir/before-$size.txt" "$before" execute --no-settings --annotate-headings "$work" >/dev/null
+      rm -f "$work" "$dir/work.bak"
+      cp "$doc" "$work"
       sync
     fi
+    result=$("$dir/measure" "$dir/execute-$size.txt" "$cli" execute --no-settings --annotate-headings "$work")
+    sync
+    "$dir/measure" "$dir/cp-$size.txt" cp "$doc" "$copy"
+    sync
+    rm -f "$copy"
+    sync
+    "$dir/measure" "$dir/cpsync-$size.txt" sh -c 'cp "$1" "$2" && sync "$2"' sh "$doc" "$copy"
+    rm -f "$copy"
+    sync
+    "$dir/measure" "$dir/output-$size.txt" "$cli" execute --no-settings --annotate-headings -o "$copy" "$doc" >/dev/null
+    sync
+    # The numbered document is up to date: check reads all of it.
+    "$dir/measure" "$dir/check-$size.txt" "$cli" check --no-settings --annotate-headings "$work" >/dev/null
+    sync
   done
+  t() { awk '{ print $1 }' "$dir/$1-$size.txt" | stats %.4f; }
   echo
-  echo "-- ${mb} MiB document: $bytes bytes, $lines lines, $breaks page breaks, $headings headings"
+  echo "-- $(label "$size") document: $bytes bytes, $lines lines, $breaks page breaks, $headings headings"
   echo "   last result: $result"
-  echo "   execute time (s):        $(awk '{ print $1 }' "$exec_log" | stats %.3f)"
-  echo "   cp time (s):             $(awk '{ print $1 }' "$cp_log" | stats %.3f)"
-  echo "   ratio execute/cp:        $(paste "$exec_log" "$cp_log" | awk '{ print $1 / $3 }' | stats %.2f)"
-  if [ "$full" = 1 ]; then
-    echo "   execute -o time (s):     $(awk '{ print $1 }' "$output_log" | stats %.3f)"
-    echo "   check time (s):          $(awk '{ print $1 }' "$check_log" | stats %.3f)"
-    echo "   ratio execute -o/cp:     $(paste "$output_log" "$cp_log" | awk '{ print $1 / $3 }' | stats %.2f)"
-    echo "   ratio check/cp:          $(paste "$check_log" "$cp_log" | awk '{ print $1 / $3 }' | stats %.2f)"
-  fi
-  echo "   execute peak RSS (KiB):  $(awk '{ print $2 }' "$exec_log" | stats %.0f)"
-  echo "   cp peak RSS (KiB):       $(awk '{ print $2 }' "$cp_log" | stats %.0f)"
-  ratio=$(paste "$exec_log" "$cp_log" | awk '{ print $1 / $3 }' | median)
-  rss=$(awk '{ print $2 }' "$exec_log" | median)
-  summary+=("${mb} MiB: median ratio execute/cp $(printf %.2f "$ratio") (target <= 3), median execute peak RSS ${rss} KiB (target < 8192)")
-  if [ "$full" = 1 ]; then
-    summary+=("${mb} MiB: median ratio execute -o/cp $(paste "$output_log" "$cp_log" | awk '{ print $1 / $3 }' | median) (target <= 1.5), check/cp $(paste "$check_log" "$cp_log" | awk '{ print $1 / $3 }' | median) (target <= 1.2)")
+  echo "   execute time (s):          $(t execute)"
+  [ -n "$before" ] && echo "   earlier execute time (s):  $(t before)"
+  echo "   execute -o time (s):       $(t output)"
+  echo "   check time (s):            $(t check)"
+  echo "   cp time (s):               $(t cp)"
+  echo "   cp + sync time (s):        $(t cpsync)"
+  echo "   ratio execute/cp+sync:     $(paste "$dir/execute-$size.txt" "$dir/cpsync-$size.txt" | awk '{ print $1 / $3 }' | stats %.2f)"
+  echo "   ratio execute/cp:          $(paste "$dir/execute-$size.txt" "$dir/cp-$size.txt" | awk '{ print $1 / $3 }' | stats %.2f)"
+  echo "   execute peak RSS (KiB):    $(awk '{ print $2 }' "$dir/execute-$size.txt" | stats %.0f)"
+  [ -n "$before" ] && echo "   earlier peak RSS (KiB):    $(awk '{ print $2 }' "$dir/before-$size.txt" | stats %.0f)"
+  echo "   cp peak RSS (KiB):         $(awk '{ print $2 }' "$dir/cp-$size.txt" | stats %.0f)"
+  rss=$(awk '{ print $2 }' "$dir/execute-$size.txt" | median)
+  summary+=("$(label "$size"): median ratio execute/cp+sync $(printf %.2f "$(ratio "$dir/execute-$size.txt" "$dir/cpsync-$size.txt")") (target <= 3), execute peak RSS ${rss} KiB (target < 8192)")
+  summary+=("$(label "$size"): median ratio execute -o/cp+sync $(printf %.2f "$(ratio "$dir/output-$size.txt" "$dir/cpsync-$size.txt")") (target <= 1.5), check/cp $(printf %.2f "$(ratio "$dir/check-$size.txt" "$dir/cp-$size.txt")") (target <= 1.2)")
+  if [ -n "$before" ]; then
+    summary+=("$(label "$size"): median ratio execute now/earlier build $(printf %.2f "$(ratio "$dir/execute-$size.txt" "$dir/before-$size.txt")")")
   fi
   rm -f "$work" "$dir/work.bak" "$copy"
 done
@@ -115,7 +126,7 @@ echo "== summary"
 for line in "${summary[@]}"; do echo "   $line"; done
 
 # verify on a 300-sheet PDF, beside the other figures.
-if [ "$full" = 1 ]; then
+if [ "${BENCH_VERIFY:-1}" = 1 ]; then
   echo
   scripts/bench-verify.sh
 fi

@@ -13,6 +13,8 @@ packages=(
   zip
   libpoppler-dev libpoppler-private-dev libz-mingw-w64-dev dpkg-dev
   pandoc chromium fonts-noto-cjk fonts-dejavu-core qpdf
+  pre-commit
+  strace
 )
 
 sudo_cmd=()

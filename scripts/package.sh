@@ -13,7 +13,7 @@ for f in build/windows/Foliostamp.exe build/windows/foliostamp-cli.exe README.md
   [ -f "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
 
-# The licence texts of what foliostamp-cli.exe links: from the source
+# The licence texts of what the programs link: from the source
 # packages poppler was cross-built from, and from Debian's packages.
 poppler_prefix="$(scripts/build-poppler-windows.sh | tail -n 1)"
 licenses="$poppler_prefix/licenses"
@@ -39,10 +39,23 @@ mkdir -p "$stage"
   section "GCC runtime libraries: copyright" /usr/share/doc/gcc-mingw-w64-base/copyright
 } | sed 's/$/\r/' >"$stage/NOTICE.txt"
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
-cp build/windows/Foliostamp.exe build/windows/foliostamp-cli.exe README.md README.ja.md "$stage/"
+cp build/windows/Foliostamp.exe build/windows/foliostamp-cli.exe "$stage/"
 
-zip_path="build/foliostamp-windows-x64.zip"
+# The READMEs with Windows line ends, and every picture they show, at the
+# relative path they show it from.
+pictures=()
+for readme in README.md README.ja.md; do
+  sed 's/\r*$/\r/' "$readme" >"$stage/$readme"
+  while IFS= read -r picture; do
+    [ -f "$picture" ] || { echo "missing: $picture (shown by $readme)" >&2; exit 1; }
+    mkdir -p "$stage/$(dirname "$picture")"
+    cp "$picture" "$stage/$picture"
+    pictures+=("$picture")
+  done < <(grep -o '!\[[^]]*\]([^)]*)' "$readme" | sed 's/.*](\(.*\))/\1/' | sort -u)
+done
+
+zip_path="$PWD/build/foliostamp-windows-x64.zip"
 rm -f "$zip_path"
-zip -j -q "$zip_path" "$stage/Foliostamp.exe" "$stage/foliostamp-cli.exe" "$stage/README.md" "$stage/README.ja.md" \
-  "$stage/LICENSE.txt" "$stage/NOTICE.txt"
+(cd "$stage" && zip -q "$zip_path" Foliostamp.exe foliostamp-cli.exe README.md README.ja.md \
+  LICENSE.txt NOTICE.txt $(printf '%s\n' "${pictures[@]}" | sort -u))
 echo "Package: $zip_path"

@@ -12,17 +12,20 @@ scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Foliostamp >/dev/null
 
-# settings LANGUAGE HEIGHT PATH HEADER: a settings file with the window at
-# its default size (the "#" button's: 54 cells and 10 pixels wide, 29 cells
-# high; the cell is 12 pixels wide with the test prefixes' font, and
-# HEIGHT / 29 high), and texts as UTF-8 lines (after the UTF-8 mark), which
-# the program reads on any code page.
+# settings LANGUAGE HEIGHT PATH HEADER: a settings file with the window as
+# wide as the "#" button makes it (54 cells and 10 pixels; the cell is 12
+# pixels wide with the test prefixes' font) and HEIGHT high, 33 cells, so
+# that the whole form shows down to Check PDF; a check's result, the PDF
+# beside the document, and texts as UTF-8 lines (after the UTF-8 mark),
+# which the program reads on any code page.
 settings() {
   local mark=$'\xef\xbb\xbf'
+  local pdf="${3%.*}.pdf"
   printf '20\r\n%s\r\n20\r\n20\r\n678\r\n%s\r\n' "$1" "$((20 + $2))"
   for _ in $(seq 5 19); do printf '0\r\n'; done
-  printf '21\r\n\r\nTotal 12 pages.\r\n%s%s\r\nblue\r\n%s%s\r\n\r\n2\r\n80\r\n' "$mark" "$3" "$mark" "$4"
-  for _ in $(seq 8 20); do printf '\r\n'; done
+  printf "21\r\n\r\nThe page numbers agree with the PDF's 12 sheets.\r\n%s%s\r\nblue\r\n%s%s\r\n\r\n2\r\n80\r\n%s%s\r\n" \
+    "$mark" "$3" "$mark" "$4" "$mark" "$pdf"
+  for _ in $(seq 9 20); do printf '\r\n'; done
 }
 
 # shoot CODE_PAGE LANGUAGE HEIGHT PATH HEADER OUT
@@ -54,6 +57,6 @@ shoot() {
   )
 }
 
-shoot 932 0 522 'C:\Users\hana\Documents\取扱説明書.md' 'Foliostamp 取扱説明書' docs/foliostamp-japanese.png
-shoot 932 1 522 'C:\Users\hana\Documents\install-guide.md' 'Foliostamp manual' docs/foliostamp-english.png
-shoot 1252 1 435 'C:\Users\hana\Documents\日本語ガイド.md' 'Foliostamp manual' docs/foliostamp-english-cp1252.png
+shoot 932 0 594 'C:\Users\hana\Documents\取扱説明書.md' 'Foliostamp 取扱説明書' docs/foliostamp-japanese.png
+shoot 932 1 594 'C:\Users\hana\Documents\install-guide.md' 'Foliostamp manual' docs/foliostamp-english.png
+shoot 1252 1 495 'C:\Users\hana\Documents\日本語ガイド.md' 'Foliostamp manual' docs/foliostamp-english-cp1252.png

@@ -12,12 +12,33 @@ const wchar_t kMainWindowTitle[] = L"Foliostamp : R1.10 - page numbers for Markd
 
 namespace {
 
+// The control that had the focus when the window was last deactivated.
+HWND savedFocus = nullptr;
+
 LRESULT OnCreate(HWND window, const CREATESTRUCTW* create) {
   MeasureCellMetrics(window);
   LoadSettingsFile();
+  const wchar_t* startFile = static_cast<const wchar_t*>(create->lpCreateParams);
+  if (startFile != nullptr) OpenFilePath(nullptr, startFile);
   BuildForm(window, create->hInstance);
   RestoreWindowRect(window);
+  DragAcceptFiles(window, TRUE);
   return 0;
+}
+
+// A message box or the file dialog takes the focus away; coming back, the
+// keyboard goes on at the control it left, as in a dialog box.
+LRESULT OnActivate(HWND window, WPARAM state, LPARAM lParam) {
+  if (LOWORD(state) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    savedFocus = focus != nullptr && IsChild(window, focus) ? focus : nullptr;
+    return 0;
+  }
+  if (savedFocus != nullptr && IsWindowEnabled(savedFocus)) {
+    SetFocus(savedFocus);
+    return 0;
+  }
+  return DefWindowProcW(window, WM_ACTIVATE, state, lParam);
 }
 
 // A job still running finishes first, so its file is whole and its result
@@ -58,7 +79,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND: HandleCommand(window, static_cast<UINT>(wParam)); return 0;
     case WM_HSCROLL: ScrollFormHorizontally(window, LOWORD(wParam)); return 0;
     case WM_VSCROLL: ScrollFormVertically(window, LOWORD(wParam)); return 0;
-    case kJobDoneMessage: FinishJob(window); return 0;
+    case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
+    case WM_DROPFILES: TakeDroppedFiles(window, reinterpret_cast<HDROP>(wParam)); return 0;
+    case kJobDoneMessage: OnJobDone(window); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
@@ -68,18 +91,31 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
+  // A module without the program's resources (the tests) shows the standard one.
+  if (windowClass.hIcon == nullptr) windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   windowClass.lpszClassName = kWindowClassName;
   return RegisterClassW(&windowClass) != 0;
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
+HWND CreateMainWindow(HINSTANCE instance, const wchar_t* startFile) {
   return CreateWindowExW(0, kWindowClassName, kMainWindowTitle,
                          WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT,
                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
-                         nullptr);
+                         const_cast<wchar_t*>(startFile));
+}
+
+bool IsFormKey(HWND window, MSG* message) {
+  // Enter and Escape would reach the dialog keys as IDOK and IDCANCEL,
+  // which are the language and "#" buttons' ids here; no key stands for a
+  // button but the focused one's Space.
+  if (message->message == WM_KEYDOWN &&
+      (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE)) {
+    return false;
+  }
+  return IsDialogMessageW(window, message) != FALSE;
 }
 
 void RestoreWindowRect(HWND window) {
@@ -96,7 +132,12 @@ int RunFoliostamp(HINSTANCE instance, int showCommand) {
     MessageBoxW(nullptr, L"Few resource or Wrong coding", L"Foliostamp", MB_ICONERROR);
     return 0;
   }
-  HWND window = CreateMainWindow(instance);
+  // The one argument read: the file "Open with" or a drop on the icon gives.
+  int argumentCount = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
+  const wchar_t* startFile = arguments != nullptr && argumentCount > 1 ? arguments[1] : nullptr;
+  HWND window = CreateMainWindow(instance, startFile);
+  if (arguments != nullptr) LocalFree(arguments);
   if (window == nullptr) {
     MessageBoxW(nullptr, L"The main window could not be created.", L"Foliostamp", MB_ICONERROR);
     return 0;
@@ -105,6 +146,7 @@ int RunFoliostamp(HINSTANCE instance, int showCommand) {
   UpdateWindow(window);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsFormKey(window, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -11,8 +11,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // Registers the window class; false when the platform refuses it.
 bool RegisterMainWindowClass(HINSTANCE instance);
 
+// The program's icon in both executables' resources.
+constexpr int kProgramIconId = 1;
+
 // Creates the main window, running the creation sequence; null on failure.
-HWND CreateMainWindow(HINSTANCE instance);
+// startFile, when given, is opened as OpenFilePath does once the settings
+// file is loaded.
+HWND CreateMainWindow(HINSTANCE instance, const wchar_t* startFile = nullptr);
+
+// Keys for the form's controls (Tab, Shift+Tab, the arrows, Space), taken
+// as a dialog box takes them; true when the message was handled so.
+bool IsFormKey(HWND window, MSG* message);
 
 // Moves the window to the rectangle saved at the last exit, if it has one.
 void RestoreWindowRect(HWND window);

@@ -8,24 +8,38 @@ enum class CliCommand { None, Execute, Delete, Undo, Check };
 
 enum class CliParse { Run, Help, Version, Usage };
 
+// The texts of the settings file that a flag can replace, as bits.
+enum CliTextFlag : unsigned {
+  kSetTocPages = 1u << 0,
+  kSetHeader = 1u << 1,
+  kSetSkip = 1u << 2,
+  kSetFontSize = 1u << 3,
+  kSetColor = 1u << 4,
+};
+
 struct CliRequest {
   CliCommand command;
   const char* settingsPath;  // --settings, or null
   bool noSettings;
   const char* outputPath;    // --output, or null
   bool book;                 // --continue
+  bool noBackup;             // --no-backup
+  unsigned textsGiven;       // CliTextFlag bits of the texts the flags set
   int fileCount;
-  const char* const* argv;   // the files are the arguments marked in isFile
-  int argc;
+  const char** files;        // the file arguments, in order (room for argc)
 };
 
-// Checks the arguments. With apply set, also stores every override in
-// Settings and TextSlots (call it again after the settings are loaded).
-// On a usage error a one-line reason is put into error.
+// Checks the arguments and puts the file arguments into request->files,
+// which has room for argc pointers. With apply set, also stores every
+// override in Settings and TextSlots (call it again after the settings are
+// loaded). On a usage error a one-line reason is put into error. Help
+// leaves the command asked about (None for the general help) in request.
 CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliRequest* request,
                            char* error, size_t errorSize);
 
-// True when argument i of the request names a file.
-bool IsFileArgument(const CliRequest& request, int i);
+// The options that only some commands take, and the inputs they allow;
+// checked again once wildcards have become files.
+bool CheckCliCombination(const CliRequest& request, char* error, size_t errorSize);
 
-extern const char kCliUsage[];
+// The help for a command, or the general help for None.
+const char* CliHelp(CliCommand command);

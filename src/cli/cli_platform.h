@@ -6,8 +6,15 @@
 
 // The arguments as UTF-8. On Windows they come from the wide command line,
 // so any file name works whatever the code page; elsewhere they are the
-// bytes the shell passed. Returns the new argv (argc updated).
+// bytes the shell passed. Returns the new argv (argc updated), or null when
+// there is no memory for them.
 char** Utf8Arguments(int* argc, char** argv);
+
+// Windows leaves wildcards to the program: there, each file argument with
+// '*' or '?' in its last name becomes the files it matches, sorted, or
+// stays as it is when it matches none. Elsewhere the shell has expanded
+// them and files comes back as it is. Null when memory runs out.
+const char** ExpandFileArguments(const char** files, int* count);
 
 // Standard input and output carry documents byte for byte.
 void UseBinaryStandardStreams();
@@ -16,3 +23,19 @@ void UseBinaryStandardStreams();
 // ends. In a Windows console it goes through the wide console function so
 // that it reads right; redirected, it stays UTF-8 (no byte order mark).
 void PrintUtf8(FILE* stream, const char* text);
+
+// Copies standard input into a new scratch file whose name ends in ".md",
+// for the jobs that read a document by its path, and puts its path in
+// path. False when standard input cannot be read or the file written (no
+// file is left then). The caller removes the file.
+bool SpoolStandardInput(char* path, size_t size);
+
+// A text that is the same for two paths exactly when they would name the
+// same file: the file's identity when it exists, else its folder resolved
+// and its name (on Windows whatever the case). False when it cannot be told.
+bool TargetKey(const char* path, char* key, size_t size);
+
+// True where the settings file's unmarked texts are taken as the bytes they
+// are, so that their encoding is unknown unless they are UTF-8 (everywhere
+// but Windows, which reads them in its code page).
+bool SettingsTextsAreUnconverted();

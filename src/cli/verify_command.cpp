@@ -5,6 +5,8 @@
 #include <string.h>
 
 #include "cli/cli_platform.h"
+#include "cli/verify_scratch.h"
+#include "verify/verify_report.h"
 #include "verify/verify_run.h"
 
 namespace {
@@ -15,24 +17,30 @@ constexpr int kExitUsage = 2;
 
 const char kVerifyUsage[] =
     "Usage: foliostamp-cli verify [--fix] FILE.md FILE.pdf\n"
+    "       foliostamp-cli verify - FILE.pdf\n"
     "\n"
     "Finds on which sheet of the PDF each page-number line of the Markdown file\n"
     "landed. Reports every page that runs over more than one sheet, and every\n"
     "number that does not stand on its sheet or whose total is not the PDF's\n"
     "number of sheets. Settings files and numbering options play no part.\n"
+    "With - the Markdown is read from standard input.\n"
     "\n"
     "  --fix   rewrite the numbers in the Markdown file (after copying it to its\n"
     "          .bak file) so that they agree with the PDF: each page's number\n"
     "          becomes its sheet, the total the number of sheets, and each\n"
     "          heading's annotation the sheet it is printed on. Then export again.\n"
     "\n"
-    "Exit status: 0 when the numbers agree (or were fixed), 1 when they do not\n"
-    "or a file cannot be used, 2 on a usage error.\n";
+    "Results go to standard output, errors to standard error. Exit status: 0\n"
+    "when the numbers agree (or were fixed), 1 when they do not or a file\n"
+    "cannot be used, 2 on a usage error.\n";
+
+const char kStandardInput[] = "-";
+const char kStandardInputName[] = "(standard input)";
 
 // Everything goes out through PrintUtf8: UTF-8 text with the platform's
 // line ends, readable in a Windows console.
 void Say(FILE* stream, const char* format, ...) {
-  char text[4096];
+  static char text[kReportLineSize + 2];  // a report line and its line end
   va_list arguments;
   va_start(arguments, format);
   vsnprintf(text, sizeof text, format, arguments);
@@ -45,94 +53,48 @@ int UsageError(const char* reason) {
   return kExitUsage;
 }
 
-// Prints a result text with the platform's line ends (its CR LF pairs
-// become "\n"), ending with one.
-void PrintResult(const char* text) {
-  char line[4096];
-  size_t used = 0;
-  for (const char* p = text; *p != '\0' && used + 2 < sizeof line; ++p) {
-    if (*p == '\r' && p[1] == '\n') continue;
-    line[used++] = *p;
-  }
-  if (used == 0 || line[used - 1] != '\n') line[used++] = '\n';
-  line[used] = '\0';
-  PrintUtf8(stdout, line);
-}
-
-const char* MarkdownProblemText(ScanStatus status) {
-  switch (status) {
-    case ScanStatus::TooLarge:
-      return "Error: The Markdown file has more page-number lines or headings than verify holds: ";
-    case ScanStatus::Unreadable:
-    case ScanStatus::Ok: break;
-  }
-  return "Error: The Markdown file cannot be read: ";
-}
-
-const char* PdfProblemText(PdfStatus status) {
-  switch (status) {
-    case PdfStatus::Missing: return "Error: The PDF file does not exist: ";
-    case PdfStatus::NotPdf: return "Error: Not a PDF file: ";
-    case PdfStatus::Encrypted: return "Error: The PDF file is encrypted: ";
-    case PdfStatus::TooLarge: return "Error: The PDF file holds more text than verify holds: ";
-    case PdfStatus::Unreadable:
-    case PdfStatus::NoSupport:
-    case PdfStatus::ModuleMissing:
-    case PdfStatus::Ok: break;
-  }
-  return "Error: The PDF file cannot be read: ";
-}
-
-// With spillsOnly, only the pages that run over: what --fix does not change.
-void PrintFindings(const VerifyRun& run, bool spillsOnly) {
-  char line[256];
-  for (int32_t i = 0; i < run.findingCount; ++i) {
-    if (spillsOnly && run.findings[i].kind != FindingKind::Spill) continue;
-    FormatFinding(run.findings[i], line, sizeof line);
-    Say(stdout, "%s\n", line);
-  }
+// Results go to standard output, errors and refusals to standard error.
+bool PrintReportLine(void*, ReportLineKind kind, const char* line) {
+  Say(kind == ReportLineKind::Error ? stderr : stdout, "%s\n", line);
+  return true;
 }
 
 int Report(const VerifyRun& run, const char* markdownPath, const char* pdfPath) {
-  switch (run.step) {
-    case VerifyStep::MarkdownProblem:
-      Say(stdout, "%s%s\n", MarkdownProblemText(run.scanStatus), markdownPath);
-      return kExitDisagree;
-    case VerifyStep::PdfProblem:
-      if (run.pdfStatus == PdfStatus::ModuleMissing) {
-        PrintUtf8(stderr, "foliostamp-cli verify: the PDF reader (libfoliostamp_pdf.so) beside "
-                          "this foliostamp-cli cannot be loaded\n");
-        return kExitUsage;
-      }
-      Say(stdout, "%s%s\n", PdfProblemText(run.pdfStatus), pdfPath);
-      return kExitDisagree;
-    case VerifyStep::FixRefused:
-      PrintFindings(run, false);
-      Say(stdout, "Error: Not fixed: some page-number lines are not in the PDF.\n");
-      return kExitDisagree;
-    case VerifyStep::FixDone:
-      PrintFindings(run, run.fix.outcome == FixOutcome::Written);
-      PrintResult(run.fix.text);
-      return run.fix.outcome == FixOutcome::Written ? kExitAgree : kExitDisagree;
-    case VerifyStep::Compared: break;
+  if (run.step == VerifyStep::PdfProblem && run.pdfStatus == PdfStatus::ModuleMissing) {
+    PrintUtf8(stderr, "foliostamp-cli verify: the PDF reader (libfoliostamp_pdf.so) beside "
+                      "this foliostamp-cli cannot be loaded\n");
+    return kExitUsage;
   }
-  switch (run.outcome) {
-    case VerifyOutcome::NoNumberLines:
-      Say(stdout, "Error: The Markdown file has no page-number lines (number it with execute "
-             "first): %s\n", markdownPath);
-      return kExitDisagree;
-    case VerifyOutcome::NoneFound:
-      Say(stdout, "Error: The PDF file holds none of this document's page-number lines: %s\n", pdfPath);
-      return kExitDisagree;
-    case VerifyOutcome::Disagree:
-      PrintFindings(run, false);
-      return kExitDisagree;
-    case VerifyOutcome::Agree: break;
+  ForEachReportLine(run, ReportPaths{markdownPath, pdfPath}, PrintReportLine, nullptr);
+  return ReportVerdictOf(run) == ReportVerdict::Agree ? kExitAgree : kExitDisagree;
+}
+
+// Copies standard input to a scratch file in blocks, so that a document of
+// any size is read as a file is. False when it cannot be kept.
+bool SpoolStandardInput(char* path, size_t pathSize) {
+  FILE* scratch = CreateScratchFile(path, pathSize);
+  if (scratch == nullptr) return false;
+  static char block[1 << 16];
+  bool ok = true;
+  size_t got;
+  while (ok && (got = fread(block, 1, sizeof block, stdin)) > 0) {
+    ok = fwrite(block, 1, got, scratch) == got;
   }
-  PrintFindings(run, false);
-  Say(stdout, "The page numbers agree with the PDF's %d sheet%s.\n", run.sheetCount,
-         run.sheetCount == 1 ? "" : "s");
-  return kExitAgree;
+  ok = ok && !ferror(stdin);
+  if (fclose(scratch) != 0) ok = false;
+  if (!ok) RemoveScratchFile(path);
+  return ok;
+}
+
+int VerifyStandardInput(const char* pdfPath, VerifyRun* run) {
+  char scratch[4096];
+  if (!SpoolStandardInput(scratch, sizeof scratch)) {
+    Say(stderr, "Error: The Markdown text cannot be read from standard input.\n");
+    return kExitDisagree;
+  }
+  RunVerify(scratch, pdfPath, false, run);
+  RemoveScratchFile(scratch);
+  return Report(*run, kStandardInputName, pdfPath);
 }
 
 }  // namespace
@@ -164,13 +126,24 @@ int RunVerifyCommand(int argc, const char* const* argv) {
     }
   }
   if (fileCount != 2) return UsageError("give one Markdown file and one PDF file");
+  if (strcmp(files[1], kStandardInput) == 0) {
+    return UsageError("the PDF is read from a file, not from standard input (-)");
+  }
+  bool fromInput = strcmp(files[0], kStandardInput) == 0;
+  if (fromInput && fix) return UsageError("--fix rewrites a file: give its name, not -");
   if (!PdfSupportBuiltIn()) {
     PrintUtf8(stderr, "foliostamp-cli verify: this foliostamp-cli was built without PDF support\n");
     return kExitUsage;
   }
   static VerifyRun run;
-  RunVerify(files[0], files[1], fix, &run);
-  int exitCode = Report(run, files[0], files[1]);
+  int exitCode = 0;
+  if (fromInput) {
+    exitCode = VerifyStandardInput(files[1], &run);
+  } else {
+    RunVerify(files[0], files[1], fix, &run);
+    exitCode = Report(run, files[0], files[1]);
+  }
   fflush(stdout);
+  fflush(stderr);
   return exitCode;
 }

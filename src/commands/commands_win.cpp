@@ -1,14 +1,21 @@
 #include "commands/commands_win.h"
 
 #include <process.h>
+#include <string.h>
+#include <wchar.h>
 
+#include "commands/job_input.h"
 #include "commands/message_table.h"
+#include "commands/pdf_path.h"
+#include "commands/report_box.h"
 #include "common/store.h"
 #include "common/wide_text_win.h"
 #include "form/form_win.h"
 #include "form/scroll_win.h"
 #include "paging/jobs.h"
 #include "settings/settings_win.h"
+#include "verify/verify_report.h"
+#include "verify/verify_run.h"
 
 HANDLE JobThread = nullptr;
 
@@ -17,9 +24,10 @@ namespace {
 constexpr int kJobLockedControls[] = {
     kFileSelectRow, kTocPageCountRow, kHeaderTextRow, kFontSizeRow, kSkipPagesRow,
     kCustomColorRow, kExecuteRow, kExitRow, kDeleteRow, kUndoRow,
+    kPdfSelectRow, kCheckPdfRow,
 };
-static_assert(sizeof kJobLockedControls / sizeof kJobLockedControls[0] == 10,
-              "ten controls are locked while a job runs");
+static_assert(sizeof kJobLockedControls / sizeof kJobLockedControls[0] == 12,
+              "twelve controls are locked while a job runs");
 
 constexpr size_t kDialogPathSize = 1000;
 constexpr size_t kDialogTitleSize = 249;
@@ -34,9 +42,32 @@ JobInput pendingInput;
 const char* volatile jobResult = nullptr;
 // Whether a shutdown block reason is in place for the running job.
 bool sessionEndHeld = false;
+// The control that had the focus when a job locked it; it gets it back as
+// the job ends, so the keyboard goes on where it was.
+HWND focusBeforeJob = nullptr;
+
+// The PDF a check job reads: PdfPath, or the one beside the document.
+char pendingPdfPath[kTextSlotSize];
+// Set by a check job that found numbers disagreeing with the PDF that the
+// fix can rewrite; the window asks whether to once the job has ended.
+volatile bool fixWanted = false;
+VerifyRun verifyRun;
+char verifyText[kTextSlotSize];
 
 void ReportJobEnd(void* window, const JobReport& report) {
   jobResult = report.text;
+  PostMessageW(static_cast<HWND>(window), kJobDoneMessage, 0, 0);
+}
+
+void RunPdfJob(void* window, bool fix) {
+  RunVerify(pendingInput.markdownPath, pendingPdfPath, fix, &verifyRun);
+  const ReportPaths paths = {pendingInput.markdownPath, pendingPdfPath};
+  bool complete = true;
+  WriteVerifyReport(verifyRun, paths, verifyText, sizeof verifyText, &complete);
+  // Only a fix that can run is offered: when some number lines are not in
+  // the PDF, --fix would refuse, and the report says to export again.
+  fixWanted = !fix && ReportVerdictOf(verifyRun) == ReportVerdict::Fixable;
+  jobResult = verifyText;
   PostMessageW(static_cast<HWND>(window), kJobDoneMessage, 0, 0);
 }
 
@@ -46,6 +77,8 @@ unsigned __stdcall RunJob(void* window) {
     case JobKind::Insert: InsertPageNumbers(input, ReportJobEnd, window); break;
     case JobKind::Remove: RemovePageNumbers(input, ReportJobEnd, window); break;
     case JobKind::Undo: UndoFromBackup(input, ReportJobEnd, window); break;
+    case JobKind::CheckPdf:
+    case JobKind::FixPdf: RunPdfJob(window, pendingJob == JobKind::FixPdf); break;
   }
   return 0;
 }
@@ -55,26 +88,51 @@ void ToggleLanguage() {
   ApplyCaptions();
 }
 
-void SelectMarkdownFile(HWND window) {
-  const LayoutRow& row = LayoutTable[kFileSelectRow];
-  wchar_t path[kDialogPathSize] = L"";
+// The open-file dialog for one pattern; path holds the file it starts with
+// and receives the choice. False when cancelled or when it fails.
+bool ChooseFile(HWND window, const wchar_t* filter, const wchar_t* folder, wchar_t* path) {
   wchar_t title[kDialogTitleSize] = L"";
-  // A path too long for the dialog (an edited settings file) starts it empty.
-  Utf8ToWide(TextSlots[row.slot], path, kDialogPathSize);
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = window;
-  dialog.lpstrFilter = L"*.md\0*.md\0";
+  dialog.lpstrFilter = filter;
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = path;
   dialog.nMaxFile = kDialogPathSize;
   dialog.lpstrFileTitle = title;
   dialog.nMaxFileTitle = kDialogTitleSize;
+  dialog.lpstrInitialDir = folder;
   dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameW(&dialog)) return;
-  // 999 UTF-16 units are at most 2997 UTF-8 bytes: always within a slot.
+  return GetOpenFileNameW(&dialog) != FALSE;
+}
+
+// 999 UTF-16 units are at most 2997 UTF-8 bytes: always within a slot.
+void StoreChosenPath(int slot, const wchar_t* path) {
   char chosen[3 * kDialogPathSize];
-  if (WideToUtf8(path, chosen, sizeof chosen)) SetTextSlot(row.slot, chosen);
+  if (WideToUtf8(path, chosen, sizeof chosen)) SetTextSlot(slot, chosen);
+}
+
+void SelectMarkdownFile(HWND window) {
+  wchar_t path[kDialogPathSize] = L"";
+  // A path too long for the dialog (an edited settings file) starts it empty.
+  Utf8ToWide(TextSlots[kMarkdownPath], path, kDialogPathSize);
+  if (ChooseFile(window, L"*.md\0*.md\0", nullptr, path)) StoreChosenPath(kMarkdownPath, path);
+}
+
+// Starts in the document's folder, where the editor exports its PDF.
+void SelectPdfFile(HWND window) {
+  wchar_t folder[kDialogPathSize] = L"";
+  if (Utf8ToWide(TextSlots[kMarkdownPath], folder, kDialogPathSize)) {
+    wchar_t* end = folder;
+    for (wchar_t* p = folder; *p != L'\0'; ++p) {
+      if (*p == L'\\' || *p == L'/') end = p;
+    }
+    *end = L'\0';
+  }
+  wchar_t path[kDialogPathSize] = L"";
+  if (ChooseFile(window, L"*.pdf\0*.pdf\0", folder[0] != L'\0' ? folder : nullptr, path)) {
+    StoreChosenPath(kPdfPath, path);
+  }
 }
 
 // A value that names no radio of the group (an edited settings file) has no
@@ -123,6 +181,8 @@ void RunCommand(HWND window, int id) {
     case kUndoRow:
       if (Confirm(window, UndoConfirmation, L"Undo")) StartJob(JobKind::Undo, window);
       break;
+    case kPdfSelectRow: SelectPdfFile(window); break;
+    case kCheckPdfRow: StartJob(JobKind::CheckPdf, window); break;
     default: break;
   }
 }
@@ -137,7 +197,37 @@ void ReleaseSessionEnd(HWND window) {
 // The language, size and job buttons keep the result on show.
 bool KeepsResultText(int id) {
   return id == kLanguageRow || id == kDefaultSizeRow ||
-         (id >= kExecuteRow && id <= kUndoRow);
+         (id >= kExecuteRow && id <= kUndoRow) || id == kCheckPdfRow;
+}
+
+// The report as a box shows it, a blank line, and the question: UTF-8
+// report lines and a Shift JIS question, both into UTF-16.
+wchar_t fixQuestion[kTextSlotSize + 512];
+
+const wchar_t* FixQuestionText(const char* report) {
+  static char shown[kTextSlotSize];
+  BoxReportText(report, shown, sizeof shown);
+  if (!Utf8ToWide(shown, fixQuestion, kTextSlotSize)) fixQuestion[0] = L'\0';
+  size_t length = wcslen(fixQuestion);
+  size_t room = sizeof fixQuestion / sizeof fixQuestion[0] - length;
+  if (length > 0) {
+    wcscpy_s(fixQuestion + length, room, L"\n\n");
+    length += 2;
+    room -= 2;
+  }
+  CodePageToWide(kCaptionCodePage, MessageText(FixConfirmation, Settings[kLanguage]),
+                 fixQuestion + length, room);
+  return fixQuestion;
+}
+
+// A check that found disagreeing numbers asks, with the job's report in
+// view, whether to fix them; Yes starts the fixing job.
+void OfferFix(HWND window) {
+  if (!fixWanted) return;
+  fixWanted = false;
+  int answer = MessageBoxW(window, FixQuestionText(TextSlots[kResultText]), L"Check PDF", MB_YESNO);
+  if (answer == IDYES) StartJob(JobKind::FixPdf, window);
+  InvalidateRect(window, nullptr, TRUE);
 }
 
 }  // namespace
@@ -156,6 +246,12 @@ void StartJob(JobKind job, HWND window) {
   pendingJob = job;
   pendingInput = TakeJobInput();
   jobResult = nullptr;
+  fixWanted = false;
+  if (TextSlots[kPdfPath][0] != '\0') {
+    memcpy(pendingPdfPath, TextSlots[kPdfPath], sizeof pendingPdfPath);
+  } else {
+    DefaultPdfPath(TextSlots[kMarkdownPath], pendingPdfPath, sizeof pendingPdfPath);
+  }
   // The worker's end is a posted message, handled only after this returns,
   // so even a job that ends at once finds the inputs already locked.
   uintptr_t thread = _beginthreadex(nullptr, 0, RunJob, window, 0, nullptr);
@@ -165,6 +261,14 @@ void StartJob(JobKind job, HWND window) {
 }
 
 void DisableInputs() {
+  // A disabled control loses the focus to nothing, which would leave Tab
+  // dead; the main window holds it meanwhile.
+  HWND focus = GetFocus();
+  focusBeforeJob = nullptr;
+  for (int row : kJobLockedControls) {
+    if (ControlHandles[row] == focus && focus != nullptr) focusBeforeJob = focus;
+  }
+  if (focusBeforeJob != nullptr) SetFocus(GetParent(focusBeforeJob));
   for (int row : kJobLockedControls) EnableWindow(ControlHandles[row], FALSE);
 }
 
@@ -172,6 +276,11 @@ void EnableInputs() {
   for (int row : kJobLockedControls) EnableWindow(ControlHandles[row], TRUE);
   if (JobThread != nullptr) CloseHandle(JobThread);
   JobThread = nullptr;
+  // Unless the user has moved on to another control meanwhile.
+  if (focusBeforeJob != nullptr && GetFocus() == GetParent(focusBeforeJob)) {
+    SetFocus(focusBeforeJob);
+  }
+  focusBeforeJob = nullptr;
 }
 
 LRESULT FinishJob(HWND window) {
@@ -182,6 +291,38 @@ LRESULT FinishJob(HWND window) {
   ReleaseSessionEnd(window);
   InvalidateRect(window, nullptr, TRUE);
   return 0;
+}
+
+LRESULT OnJobDone(HWND window) {
+  if (JobThread == nullptr) return 0;
+  FinishJob(window);
+  OfferFix(window);
+  return 0;
+}
+
+void OpenFilePath(HWND window, const wchar_t* path) {
+  wchar_t full[kWidePathSize];
+  DWORD length = GetFullPathNameW(path, kWidePathSize, full, nullptr);
+  if (length == 0 || length >= kWidePathSize) return;
+  char utf8[3 * kWidePathSize];
+  if (!WideToUtf8(full, utf8, sizeof utf8)) return;
+  SetTextSlot(HasPdfExtension(utf8) ? kPdfPath : kMarkdownPath, utf8);
+  if (window != nullptr) InvalidateRect(window, nullptr, TRUE);
+}
+
+void TakeDroppedFiles(HWND window, HDROP drop) {
+  // The job reads the paths: they stay as they are until it ends.
+  if (JobThread == nullptr) {
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      // A name too long for the buffer would arrive cut: it is left out.
+      wchar_t path[kWidePathSize];
+      if (DragQueryFileW(drop, i, nullptr, 0) >= kWidePathSize) continue;
+      if (DragQueryFileW(drop, i, path, kWidePathSize) != 0) OpenFilePath(window, path);
+    }
+    if (count > 0) TextSlots[kResultText][0] = '\0';
+  }
+  DragFinish(drop);
 }
 
 LRESULT HoldSessionEndForJob(HWND window) {

@@ -12,8 +12,9 @@ extern HANDLE JobThread;
 
 void HandleCommand(HWND window, UINT commandWord);
 
-// The three jobs as StartJob takes them.
-enum class JobKind { Insert, Remove, Undo };
+// The jobs as StartJob takes them: the three that rewrite the document by
+// the options, and the check against its PDF with the fixing that follows it.
+enum class JobKind { Insert, Remove, Undo, CheckPdf, FixPdf };
 void StartJob(JobKind job, HWND window);
 
 void DisableInputs();
@@ -22,6 +23,19 @@ void EnableInputs();
 // The job-completion message: result into ResultText, inputs unlocked,
 // window repainted.
 LRESULT FinishJob(HWND window);
+
+// kJobDoneMessage: FinishJob, then, after a check that found the numbers
+// disagreeing with the PDF, the question whether to fix them.
+LRESULT OnJobDone(HWND window);
+
+// A file named on the command line or dropped on the window: its full path
+// becomes PdfPath for a ".pdf", MarkdownPath for any other. Null window:
+// nothing to repaint yet.
+void OpenFilePath(HWND window, const wchar_t* path);
+
+// WM_DROPFILES: every dropped file as OpenFilePath takes it, ResultText
+// emptied as a file choice does; nothing while a job runs.
+void TakeDroppedFiles(HWND window, HDROP drop);
 
 // Waits for a running job while still answering messages sent to this
 // thread, then finishes it. Called as the window is destroyed, and as the

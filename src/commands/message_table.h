@@ -1,4 +1,4 @@
-// The texts of the two confirmations, in both languages.
+// The texts of the confirmations, in both languages.
 #pragma once
 
 #include <stdint.h>
@@ -9,6 +9,7 @@ struct Message {
 
 extern const Message ExitConfirmation;
 extern const Message UndoConfirmation;
+extern const Message FixConfirmation;
 
 // The message's text for a Language value; anything but 1 reads Japanese.
 const char* MessageText(const Message& message, int32_t language);

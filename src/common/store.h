@@ -34,6 +34,7 @@ enum TextSlotIndex {
   kSkipPages = 5,
   kTocPageCount = 6,
   kFontSizePercent = 7,
+  kPdfPath = 8,
 };
 
 extern int32_t Settings[kSettingsCount];

@@ -40,9 +40,10 @@ constexpr unsigned kCaptionCodePage = 932;
 constexpr int kLayoutRowCount = 50;
 extern const LayoutRow LayoutTable[kLayoutRowCount];
 
-// The form's extent in cells; also the scroll ranges.
+// The form's extent in cells; also the scroll ranges. The lowest edge, the
+// Check PDF button's, is 282 tenths: the last cell is shown whole.
 constexpr int32_t FormWidthCells = 52;
-constexpr int32_t FormHeightCells = 25;
+constexpr int32_t FormHeightCells = 29;
 
 // Rows the commands and the tests refer to by name.
 enum FormRow : int {
@@ -71,6 +72,9 @@ enum FormRow : int {
   kDeleteRow = 43,
   kUndoRow = 44,
   kResultRow = 46,
+  kPdfSelectRow = 47,
+  kPdfPathRow = 48,
+  kCheckPdfRow = 49,
 };
 
 // The class of the child window a kind asks for, or null when it asks for none.

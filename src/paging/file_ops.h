@@ -9,17 +9,10 @@
 // not write it. The stream is unbuffered: the jobs buffer themselves.
 FILE* OpenSharedForReading(const char* path);
 
-// Opens for binary writing, creating the file, with no sharing. Unbuffered,
-// so that closing it after a failure writes nothing more. Once closed with
-// CloseWrittenFile, the file holds exactly what was written.
-FILE* OpenExclusiveForWriting(const char* path);
-
-// Closes a file opened by OpenExclusiveForWriting. False when that fails.
-bool CloseWrittenFile(FILE* file);
-
 // A file for reading and writing that nobody else sees and that is gone
-// once closed; null when none can be made.
-FILE* OpenScratchFile();
+// once closed, buffered through buffer (the caller's, bufferSize bytes);
+// null when none can be made.
+FILE* OpenScratchFile(char* buffer, size_t bufferSize);
 
 // True when path opens for reading as a file.
 bool FileOpensForReading(const char* path);
@@ -50,9 +43,6 @@ enum class CopyOutcome { Copied, SourceMissing, Failed };
 // so no truncated file can later pass for a whole one.
 CopyOutcome CopyFileReplacing(const char* from, const char* to);
 
-// Puts the file `from` in the place of `to`, replacing it in one step.
-bool MoveFileReplacing(const char* from, const char* to);
-
 // Removes a file; false when it cannot.
 bool RemoveFile(const char* path);
 
@@ -62,3 +52,83 @@ bool ReadAt(FILE* file, uint64_t offset, char* buffer, size_t length);
 
 // Moves an open file back to its first byte.
 bool Rewind(FILE* file);
+
+// ---------------------------------------------------------------------------
+// Safe replacement: every file a job writes is replaced through these, so a
+// crash, a power cut or a failure leaves its old text or its new one.
+
+// Why a file could not be used, so that a refusal names the real cause.
+enum class FileProblem { None, Missing, Busy, Denied, NotAFile, Failed };
+
+// A document opened for a job. With a hold, no other job can hold it until
+// it is let go: an advisory lock on POSIX, share modes on Windows.
+struct HeldFile {
+  FILE* stream;   // open for reading at its first byte; null when none
+  int64_t size;
+  int32_t links;  // the file's hard links
+};
+
+// Opens a regular file for reading, with a hold when asked. A file another
+// job holds is Busy at once; nothing waits.
+FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held);
+
+// Closes the file and lets the hold go.
+void LetGo(HeldFile* held);
+
+// Windows cannot put a new file in the place of one that is open without
+// sharing its writing; there the hold ends here, just before the document
+// is replaced. Elsewhere it lasts until LetGo.
+void EndHoldBeforeReplacing(HeldFile* held);
+
+enum class ReplaceWay {
+  Rename,            // always a new file put in place; other kinds refused
+  InPlaceWhenLinked, // a file with several hard links is rewritten in place
+  ThroughOtherKinds, // a device or a pipe is written straight through
+};
+
+constexpr size_t kLongestTarget = 4200;
+
+// A file being replaced. The new text goes to stream; the target keeps its
+// links, permission bits, owner (where allowed) and attributes.
+struct Replacement {
+  char target[kLongestTarget];   // the path, symbolic links followed
+  char scratch[kLongestTarget];  // where the new text is written
+  FILE* stream;                  // unbuffered; null when not begun
+  bool inPlace;                  // written straight into the target
+};
+
+// Starts a replacement of path: symbolic links are followed, so a link
+// stays a link and its target is replaced; a folder is NotAFile. Unless it
+// is written in place, the new text goes to a scratch file beside the target
+// with a name of our own pattern, made new (never an existing file).
+FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r);
+
+// Flushes the new text to the disk and puts it in the target's place in one
+// step (with the folder flushed too). False on any failure; the scratch file
+// is gone either way, and the target holds its old text unless the
+// replacement was in place.
+bool FinishReplacement(Replacement* r);
+
+// Asks the system to start putting what the replacement holds so far on
+// the disk, so that the flush at the end has less left to wait for. Does
+// nothing where the system has no such request.
+void StartWriteBack(Replacement* r);
+
+// Gives up: the scratch file is removed and the target left alone.
+void AbandonReplacement(Replacement* r);
+
+// Copies the rest of from (from its current offset) into the replacement;
+// *copied is the number of bytes written. from is left at its first byte.
+bool CopyIntoReplacement(FILE* from, Replacement* r, int64_t* copied);
+
+// Removes scratch files of our own pattern that a job stopped by a crash
+// left beside path (links followed). Only a job holding path calls it.
+void RemoveLeftScratchFiles(const char* path);
+
+// True when name (a file's own name) is one of our scratch names for the
+// file named original.
+bool IsScratchNameFor(const char* name, const char* original);
+
+// The scratch path beside target for a serial; false when too long. For
+// the platform files.
+bool FormScratchPath(const char* target, uint32_t serial, char* out, size_t outSize);

@@ -1,11 +1,14 @@
 #include "paging/file_ops.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -103,27 +106,11 @@ FILE* OpenSharedForReading(const char* path) {
   return Unbuffered(fopen(path, "rb"));
 }
 
-// The file is not emptied when opened but cut to what was written when it is
-// closed: emptying first would make some file systems throw away the cached
-// pages and then force the new ones to disk at close, which costs more than
-// the whole rewrite. What the file ends up holding is the same.
-FILE* OpenExclusiveForWriting(const char* path) {
-  int fd = open(path, O_WRONLY | O_CREAT, 0666);
-  if (fd < 0) return nullptr;
-  FILE* file = fdopen(fd, "wb");
-  if (file == nullptr) close(fd);
-  return Unbuffered(file);
+FILE* OpenScratchFile(char* buffer, size_t bufferSize) {
+  FILE* file = tmpfile();
+  if (file != nullptr) setvbuf(file, buffer, _IOFBF, bufferSize);
+  return file;
 }
-
-bool CloseWrittenFile(FILE* file) {
-  bool ok = fflush(file) == 0;
-  off_t end = ftello(file);
-  if (end < 0 || ftruncate(fileno(file), end) != 0) ok = false;
-  if (fclose(file) != 0) ok = false;
-  return ok;
-}
-
-FILE* OpenScratchFile() { return Unbuffered(tmpfile()); }
 
 bool FileIsMissing(const char* path) {
   struct stat info;
@@ -178,7 +165,9 @@ CopyOutcome CopyFileReplacing(const char* from, const char* to) {
     close(in);
     return CopyOutcome::Failed;
   }
-  // Written over and then cut to length, for the same reason as above.
+  // Written over and then cut to length, not emptied first: emptying makes
+  // some file systems throw the cached pages away and force the new ones
+  // to disk at close, which costs more than the whole copy.
   off_t copied = 0;
   bool ok = CopyContents(in, out, info.st_size, &copied) && copied >= info.st_size &&
             ftruncate(out, copied) == 0;
@@ -187,8 +176,6 @@ CopyOutcome CopyFileReplacing(const char* from, const char* to) {
   if (!ok) unlink(to);
   return ok ? CopyOutcome::Copied : CopyOutcome::Failed;
 }
-
-bool MoveFileReplacing(const char* from, const char* to) { return rename(from, to) == 0; }
 
 bool RemoveFile(const char* path) { return unlink(path) == 0; }
 
@@ -206,3 +193,255 @@ bool ReadAt(FILE* file, uint64_t offset, char* buffer, size_t length) {
 }
 
 bool Rewind(FILE* file) { return fseeko(file, 0, SEEK_SET) == 0; }
+
+// ---------------------------------------------------------------------------
+// Safe replacement.
+
+namespace {
+
+FileProblem ProblemOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG: return FileProblem::Missing;
+    case EACCES:
+    case EPERM:
+    case EROFS: return FileProblem::Denied;
+    case EISDIR: return FileProblem::NotAFile;
+    case EWOULDBLOCK: return FileProblem::Busy;
+    default: return FileProblem::Failed;
+  }
+}
+
+// Flushes the folder that holds path, so that a rename in it lasts.
+bool FlushFolderOf(const char* path) {
+  const char* slash = strrchr(path, '/');
+  char folder[kLongestTarget];
+  if (slash == nullptr) {
+    strcpy(folder, ".");
+  } else {
+    size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
+    memcpy(folder, path, length);
+    folder[length] = '\0';
+  }
+  int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Some file systems cannot flush a folder; the rename is all they offer.
+  bool ok = fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+  close(fd);
+  return ok;
+}
+
+// The file a path names once symbolic links are followed: the path itself
+// when it is no link. A link to a file that does not exist yet leads to
+// where that file will be made.
+bool FollowLinks(const char* path, char* out, size_t outSize) {
+  char current[kLongestTarget];
+  if (strlen(path) >= sizeof current) return false;
+  strcpy(current, path);
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat info;
+    if (lstat(current, &info) != 0 || !S_ISLNK(info.st_mode)) {
+      if (strlen(current) >= outSize) return false;
+      strcpy(out, current);
+      return true;
+    }
+    char resolved[PATH_MAX];
+    if (realpath(current, resolved) != nullptr) {
+      if (strlen(resolved) >= outSize) return false;
+      strcpy(out, resolved);
+      return true;
+    }
+    char link[PATH_MAX];
+    ssize_t length = readlink(current, link, sizeof link - 1);
+    if (length <= 0) return false;
+    link[length] = '\0';
+    const char* slash = strrchr(current, '/');
+    size_t folder = link[0] == '/' || slash == nullptr ? 0 : static_cast<size_t>(slash - current) + 1;
+    if (folder + static_cast<size_t>(length) >= sizeof current) return false;
+    memmove(current + folder, link, static_cast<size_t>(length) + 1);
+  }
+  return false;
+}
+
+uint32_t NextSerial() {
+  static uint32_t counter = 0;
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  counter += 1;
+  return static_cast<uint32_t>(now.tv_nsec) ^ (static_cast<uint32_t>(getpid()) << 12) ^
+         (counter * 2654435761u);
+}
+
+// Gives the scratch file what the user set on the file it replaces.
+void TakeOverSettings(int fd, const struct stat& target) {
+  mode_t mode = target.st_mode & 07777;
+  if (fchown(fd, target.st_uid, target.st_gid) != 0) mode &= 0777;  // no set-id bits for another owner
+  fchmod(fd, mode);
+}
+
+FILE* WritingStream(int fd) {
+  FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) close(fd);
+  return Unbuffered(file);
+}
+
+}  // namespace
+
+FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held) {
+  held->stream = nullptr;
+  held->size = 0;
+  held->links = 1;
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return ProblemOf(errno);
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return FileProblem::NotAFile;
+  }
+  // A file the user made read-only is not replaced behind its back.
+  if (hold && access(path, W_OK) != 0) {
+    close(fd);
+    return FileProblem::Denied;
+  }
+  if (hold && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    close(fd);
+    return FileProblem::Busy;
+  }
+  // A job that finished meanwhile may have put a new file in this place:
+  // then the one held is no longer the document.
+  struct stat now;
+  if (hold && (stat(path, &now) != 0 || now.st_ino != info.st_ino || now.st_dev != info.st_dev)) {
+    close(fd);
+    return FileProblem::Busy;
+  }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  held->stream = fdopen(fd, "rb");
+  if (held->stream == nullptr) {
+    close(fd);
+    return FileProblem::Failed;
+  }
+  setvbuf(held->stream, nullptr, _IONBF, 0);
+  held->size = info.st_size;
+  held->links = static_cast<int32_t>(info.st_nlink);
+  return FileProblem::None;
+}
+
+void LetGo(HeldFile* held) {
+  if (held->stream != nullptr) fclose(held->stream);
+  held->stream = nullptr;
+}
+
+void EndHoldBeforeReplacing(HeldFile*) {}
+
+FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
+  r->stream = nullptr;
+  r->inPlace = false;
+  r->scratch[0] = '\0';
+  if (!FollowLinks(path, r->target, sizeof r->target)) return FileProblem::Failed;
+  struct stat info;
+  bool exists = stat(r->target, &info) == 0;
+  if (!exists && errno != ENOENT) return ProblemOf(errno);
+  if (exists && S_ISDIR(info.st_mode)) return FileProblem::NotAFile;
+  bool regular = !exists || S_ISREG(info.st_mode);
+  if (!regular && way != ReplaceWay::ThroughOtherKinds) return FileProblem::NotAFile;
+  if (!regular || (exists && way == ReplaceWay::InPlaceWhenLinked && info.st_nlink > 1)) {
+    // Not emptied when opened (see CopyFileReplacing): cut to length when
+    // finished.
+    int fd = open(r->target, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return ProblemOf(errno);
+    r->stream = WritingStream(fd);
+    r->inPlace = true;
+    return r->stream != nullptr ? FileProblem::None : FileProblem::Failed;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (!FormScratchPath(r->target, NextSerial(), r->scratch, sizeof r->scratch)) {
+      return FileProblem::Failed;
+    }
+    int fd = open(r->scratch, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) {
+      r->scratch[0] = '\0';
+      return ProblemOf(errno);
+    }
+    if (exists) TakeOverSettings(fd, info);
+    r->stream = WritingStream(fd);
+    if (r->stream != nullptr) return FileProblem::None;
+    unlink(r->scratch);
+    return FileProblem::Failed;
+  }
+  return FileProblem::Failed;
+}
+
+bool FinishReplacement(Replacement* r) {
+  if (r->stream == nullptr) return false;
+  int fd = fileno(r->stream);
+  struct stat info;
+  bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  bool ok = fflush(r->stream) == 0;
+  if (regular) {
+    off_t end = ftello(r->stream);
+    if (r->inPlace && (end < 0 || ftruncate(fd, end) != 0)) ok = false;
+    if (fsync(fd) != 0) ok = false;
+  }
+  if (fclose(r->stream) != 0) ok = false;
+  r->stream = nullptr;
+  if (r->inPlace) return ok;
+  if (ok && rename(r->scratch, r->target) == 0) {
+    r->scratch[0] = '\0';
+    return FlushFolderOf(r->target);
+  }
+  unlink(r->scratch);
+  r->scratch[0] = '\0';
+  return false;
+}
+
+void StartWriteBack(Replacement* r) {
+#if defined(__linux__)
+  if (r->stream != nullptr) sync_file_range(fileno(r->stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  (void)r;
+#endif
+}
+
+void AbandonReplacement(Replacement* r) {
+  if (r->stream != nullptr) fclose(r->stream);
+  r->stream = nullptr;
+  if (!r->inPlace && r->scratch[0] != '\0') unlink(r->scratch);
+  r->scratch[0] = '\0';
+}
+
+bool CopyIntoReplacement(FILE* from, Replacement* r, int64_t* copied) {
+  int in = fileno(from);
+  struct stat info;
+  off_t done = 0;
+  bool ok = fstat(in, &info) == 0 && CopyContents(in, fileno(r->stream), info.st_size, &done);
+  *copied = done;
+  if (lseek(in, 0, SEEK_SET) != 0) ok = false;
+  return ok;
+}
+
+void RemoveLeftScratchFiles(const char* path) {
+  char target[kLongestTarget];
+  if (!FollowLinks(path, target, sizeof target)) return;
+  const char* slash = strrchr(target, '/');
+  const char* name = slash != nullptr ? slash + 1 : target;
+  char folder[kLongestTarget];
+  size_t length = slash == nullptr ? 0 : slash == target ? 1 : static_cast<size_t>(slash - target);
+  if (length == 0) {
+    strcpy(folder, ".");
+  } else {
+    memcpy(folder, target, length);
+    folder[length] = '\0';
+  }
+  DIR* dir = opendir(folder);
+  if (dir == nullptr) return;
+  while (struct dirent* entry = readdir(dir)) {
+    if (!IsScratchNameFor(entry->d_name, name)) continue;
+    char left[kLongestTarget];
+    int written = snprintf(left, sizeof left, "%s/%s", folder, entry->d_name);
+    if (written > 0 && static_cast<size_t>(written) < sizeof left) unlink(left);
+  }
+  closedir(dir);
+}

@@ -1,5 +1,6 @@
 #include "paging/file_ops.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <string.h>
@@ -17,6 +18,17 @@ FILE* Unbuffered(FILE* file) {
 // is not UTF-8 or too long.
 struct WidePath {
   explicit WidePath(const char* path) { Utf8ToWide(path, text, kWidePathSize); }
+  wchar_t text[kWidePathSize];
+};
+
+// The full form of a path for the wide functions; empty when it cannot be
+// made.
+struct FullPath {
+  explicit FullPath(const char* path) {
+    WidePath wide(path);
+    DWORD length = GetFullPathNameW(wide.text, kWidePathSize, text, nullptr);
+    if (length == 0 || length >= kWidePathSize) text[0] = L'\0';
+  }
   wchar_t text[kWidePathSize];
 };
 
@@ -51,16 +63,7 @@ FILE* OpenSharedForReading(const char* path) {
   return Unbuffered(_wfsopen(wide.text, L"rb", _SH_DENYWR));
 }
 
-FILE* OpenExclusiveForWriting(const char* path) {
-  WidePath wide(path);
-  return Unbuffered(_wfsopen(wide.text, L"wb", _SH_DENYRW));
-}
-
-bool CloseWrittenFile(FILE* file) {
-  return fclose(file) == 0;
-}
-
-FILE* OpenScratchFile() {
+FILE* OpenScratchFile(char* buffer, size_t bufferSize) {
   wchar_t folder[MAX_PATH + 1];
   wchar_t name[MAX_PATH + 1];
   DWORD length = GetTempPathW(MAX_PATH + 1, folder);
@@ -69,8 +72,12 @@ FILE* OpenScratchFile() {
   }
   // "D": removed when closed, also when the program ends without closing it.
   FILE* file = _wfsopen(name, L"w+bD", _SH_DENYRW);
-  if (file == nullptr) DeleteFileW(name);
-  return Unbuffered(file);
+  if (file == nullptr) {
+    DeleteFileW(name);
+    return nullptr;
+  }
+  setvbuf(file, buffer, _IOFBF, bufferSize);
+  return file;
 }
 
 bool FileIsMissing(const char* path) {
@@ -139,12 +146,6 @@ CopyOutcome CopyFileReplacing(const char* from, const char* to) {
   return CopyOutcome::Failed;
 }
 
-bool MoveFileReplacing(const char* from, const char* to) {
-  WidePath source(from);
-  WidePath target(to);
-  return MoveFileExW(source.text, target.text, MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
 bool RemoveFile(const char* path) {
   WidePath wide(path);
   return DeleteFileW(wide.text) != 0;
@@ -156,3 +157,230 @@ bool ReadAt(FILE* file, uint64_t offset, char* buffer, size_t length) {
 }
 
 bool Rewind(FILE* file) { return _fseeki64(file, 0, SEEK_SET) == 0; }
+
+// ---------------------------------------------------------------------------
+// Safe replacement.
+
+namespace {
+
+FileProblem ProblemOf(DWORD error) {
+  if (MissingError(error)) return FileProblem::Missing;
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: return FileProblem::Denied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return FileProblem::Busy;
+    case ERROR_DIRECTORY: return FileProblem::NotAFile;
+    default: return FileProblem::Failed;
+  }
+}
+
+FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(fd, mode);
+  if (file == nullptr) _close(fd);
+  return Unbuffered(file);
+}
+
+HANDLE HandleOf(FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
+// The file a path names once links are followed, as UTF-8: the path itself
+// when it is no link or names nothing yet.
+bool FollowLinks(const char* path, char* out, size_t outSize) {
+  WidePath wide(path);
+  DWORD attributes = GetFileAttributesW(wide.text);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    if (strlen(path) >= outSize) return false;
+    strcpy(out, path);
+    return true;
+  }
+  HANDLE file = CreateFileW(wide.text, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  wchar_t final[kWidePathSize];
+  DWORD length = GetFinalPathNameByHandleW(file, final, kWidePathSize, FILE_NAME_NORMALIZED);
+  CloseHandle(file);
+  if (length == 0 || length >= kWidePathSize) return false;
+  return WideToUtf8(final, out, outSize);
+}
+
+uint32_t NextSerial() {
+  static uint32_t counter = 0;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  counter += 1;
+  return static_cast<uint32_t>(now.QuadPart) ^ (GetCurrentProcessId() << 12) ^
+         (counter * 2654435761u);
+}
+
+}  // namespace
+
+// Reading and writing are asked for, and only reading and deleting shared:
+// a second job, or a program writing the file, cannot open it meanwhile.
+FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held) {
+  held->stream = nullptr;
+  held->size = 0;
+  held->links = 1;
+  WidePath wide(path);
+  DWORD attributes = GetFileAttributesW(wide.text);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ProblemOf(GetLastError());
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileProblem::NotAFile;
+  // A file the user made read-only is not replaced behind its back.
+  if (hold && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return FileProblem::Denied;
+  DWORD access = hold ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  DWORD share = hold ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ;
+  HANDLE file = CreateFileW(wide.text, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) {
+    CloseHandle(file);
+    return FileProblem::NotAFile;
+  }
+  held->stream = StreamOf(file, _O_RDONLY | _O_BINARY, "rb");
+  if (held->stream == nullptr) return FileProblem::Failed;
+  held->size = (int64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  held->links = static_cast<int32_t>(info.nNumberOfLinks);
+  return FileProblem::None;
+}
+
+void LetGo(HeldFile* held) {
+  if (held->stream != nullptr) fclose(held->stream);
+  held->stream = nullptr;
+}
+
+void EndHoldBeforeReplacing(HeldFile* held) { LetGo(held); }
+
+FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
+  r->stream = nullptr;
+  r->inPlace = false;
+  r->scratch[0] = '\0';
+  if (!FollowLinks(path, r->target, sizeof r->target)) return FileProblem::Failed;
+  WidePath target(r->target);
+  DWORD attributes = GetFileAttributesW(target.text);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return FileProblem::NotAFile;
+  }
+  // Devices (NUL, CON, a pipe) have no attributes to read but open.
+  bool throughOrInPlace = false;
+  HANDLE probe = CreateFileW(target.text, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    bool disk = GetFileType(probe) == FILE_TYPE_DISK;
+    if (disk) GetFileInformationByHandle(probe, &info);
+    CloseHandle(probe);
+    if (!disk && way != ReplaceWay::ThroughOtherKinds) return FileProblem::NotAFile;
+    throughOrInPlace = !disk || (way == ReplaceWay::InPlaceWhenLinked && info.nNumberOfLinks > 1);
+  } else if (!MissingError(GetLastError())) {
+    return ProblemOf(GetLastError());
+  }
+  if (throughOrInPlace) {
+    HANDLE file = CreateFileW(target.text, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
+    r->stream = StreamOf(file, _O_WRONLY | _O_BINARY, "wb");
+    r->inPlace = true;
+    return r->stream != nullptr ? FileProblem::None : FileProblem::Failed;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (!FormScratchPath(r->target, NextSerial(), r->scratch, sizeof r->scratch)) return FileProblem::Failed;
+    WidePath scratch(r->scratch);
+    HANDLE file = CreateFileW(scratch.text, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
+    if (file == INVALID_HANDLE_VALUE) {
+      r->scratch[0] = '\0';
+      return ProblemOf(GetLastError());
+    }
+    r->stream = StreamOf(file, _O_WRONLY | _O_BINARY, "wb");
+    if (r->stream != nullptr) return FileProblem::None;
+    DeleteFileW(scratch.text);
+    return FileProblem::Failed;
+  }
+  return FileProblem::Failed;
+}
+
+bool FinishReplacement(Replacement* r) {
+  if (r->stream == nullptr) return false;
+  HANDLE handle = HandleOf(r->stream);
+  bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+  bool ok = fflush(r->stream) == 0;
+  if (disk && r->inPlace && !SetEndOfFile(handle)) ok = false;
+  if (disk && !FlushFileBuffers(handle)) ok = false;
+  if (fclose(r->stream) != 0) ok = false;
+  r->stream = nullptr;
+  if (r->inPlace) return ok;
+  // Full paths with backslashes, which every wide function takes.
+  FullPath scratch(r->scratch);
+  FullPath target(r->target);
+  if (ok) {
+    // One rename puts the new text in place. ReplaceFileW would keep more
+    // (security, streams), but it renames in steps, and a crash between
+    // them leaves no file under the document's name (as Wine shows). The
+    // scratch file takes the target's attributes first.
+    DWORD attributes = GetFileAttributesW(target.text);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      SetFileAttributesW(scratch.text, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+    ok = MoveFileExW(scratch.text, target.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  if (!ok) DeleteFileW(scratch.text);
+  r->scratch[0] = '\0';
+  return ok;
+}
+
+void StartWriteBack(Replacement*) {}
+
+void AbandonReplacement(Replacement* r) {
+  if (r->stream != nullptr) fclose(r->stream);
+  r->stream = nullptr;
+  if (!r->inPlace && r->scratch[0] != '\0') {
+    WidePath scratch(r->scratch);
+    DeleteFileW(scratch.text);
+  }
+  r->scratch[0] = '\0';
+}
+
+bool CopyIntoReplacement(FILE* from, Replacement* r, int64_t* copied) {
+  static char block[1 << 20];
+  *copied = 0;
+  for (;;) {
+    size_t got = fread(block, 1, sizeof block, from);
+    if (got > 0 && fwrite(block, 1, got, r->stream) != got) break;
+    *copied += static_cast<int64_t>(got);
+    if (got < sizeof block) {
+      bool ok = !ferror(from);
+      return Rewind(from) && ok;
+    }
+  }
+  Rewind(from);
+  return false;
+}
+
+void RemoveLeftScratchFiles(const char* path) {
+  char target[kLongestTarget];
+  if (!FollowLinks(path, target, sizeof target)) return;
+  const char* cut = strrchr(target, '\\');
+  const char* slash = strrchr(target, '/');
+  if (slash != nullptr && (cut == nullptr || slash > cut)) cut = slash;
+  const char* name = cut != nullptr ? cut + 1 : target;
+  char pattern[kLongestTarget];
+  int written = snprintf(pattern, sizeof pattern, "%.*s.*", static_cast<int>(name - target), target);
+  if (written <= 0 || static_cast<size_t>(written) >= sizeof pattern) return;
+  WidePath widePattern(pattern);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(widePattern.text, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    char foundName[MAX_PATH * 3];
+    if (!WideToUtf8(found.cFileName, foundName, sizeof foundName) || !IsScratchNameFor(foundName, name)) continue;
+    char left[kLongestTarget];
+    written = snprintf(left, sizeof left, "%.*s%s", static_cast<int>(name - target), target, foundName);
+    if (written <= 0 || static_cast<size_t>(written) >= sizeof left) continue;
+    WidePath wideLeft(left);
+    DeleteFileW(wideLeft.text);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}

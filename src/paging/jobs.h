@@ -24,27 +24,28 @@ struct JobInput {
   int32_t keepExistingBackup;
   int32_t numberFirstPage;
   int32_t annotateHeadings;
-  // Set by the tool's --no-backup: the document is still replaced safely,
-  // but no .bak is made beside it (for files kept under version control).
+  // Set by the tool's --no-backup: Execute and Delete still replace the
+  // document safely, but make no .bak beside it (for files kept under
+  // version control); a document with several hard links, which is
+  // rewritten in place, is refused then. Undo ignores it.
   int32_t noBackup;
 };
-
-// The job's inputs as Settings and TextSlots hold them now.
-JobInput TakeJobInput();
 
 // The paths the jobs take are at most this many bytes (with the NUL).
 constexpr size_t kJobPathSize = 1004;
 
 enum class BackupName { Made, NoMdFile, TooLong };
 
-// The backup beside a document: the path cut at its last '.' (folders
-// included), then ".bak". The rewriting jobs need "md" right after that
-// '.'; Undo takes any path, and one without '.' gets ".bak" appended.
+// The backup beside a document: the path cut at the last '.' of the file's
+// own name (never of a folder), then ".bak". The rewriting jobs need "md"
+// right after that '.'; Undo takes any path, and a name without '.' gets
+// ".bak" appended in the same folder.
 BackupName MakeBackupPath(const char* path, bool anyExtension, char* out, size_t outSize);
 
 // How a job ended. Refused: it stopped before it changed the document.
-// Failed: it began to rewrite the document and could not finish; the
-// document was restored from its backup, or the backup holds the original.
+// Failed: it began to write the new text and could not finish; the
+// document holds its old text (one with several hard links, rewritten in
+// place, was restored from its backup, or the backup holds the original).
 enum class JobOutcome { Done, Refused, Failed };
 
 // What a job hands to its caller as it ends. The text is what the form
@@ -75,8 +76,9 @@ enum class RewriteKind { Insert, Remove };
 
 // The new text of input.markdownPath ("-": standard input) goes to
 // outputPath ("-": standard output) instead of over the document, which is
-// left as it is; no backup is made. A file is written beside outputPath
-// and then put in its place, so a failure leaves no half-written file.
+// left as it is; no backup is made. outputPath is replaced as every job
+// replaces a file (a device or a pipe is written straight through), so a
+// failure leaves no half-written file.
 void RewriteToOutput(RewriteKind kind, const JobInput& input, const char* outputPath,
                      JobEnding ending, void* context);
 

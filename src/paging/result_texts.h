@@ -17,5 +17,10 @@ inline constexpr char kRestored[] =
     "Error: Writing failed; the file was restored from its backup.\r\n%s\r\n%s\r\n";
 inline constexpr char kKeptInBackup[] =
     "Error: Writing failed; the original is kept in its backup.\r\n%s\r\n%s\r\n";
+inline constexpr char kDenied[] = "Error: Access is denied.\r\n%s\r\n";
+inline constexpr char kNotAFile[] = "Error: Not a file.\r\n%s\r\n";
+inline constexpr char kLeftAsItWas[] = "Error: Writing failed; the file was left as it was.\r\n%s\r\n";
+inline constexpr char kLinkedNeedsBackup[] =
+    "Error: The file has more than one link, so it is rewritten in place, which needs a backup.\r\n%s\r\n";
 inline constexpr char kTotal[] = "Total %d pages.";
 inline constexpr char kDoneUndo[] = "Done undo.";

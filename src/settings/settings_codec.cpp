@@ -8,10 +8,14 @@
 #include "common/store.h"
 #include "common/text_encoding.h"
 #include "common/utf8_text.h"
+#include "paging/file_ops.h"
 
 const SettingsTextConversions kSystemCodePageTexts = {SystemCodePageToUtf8, Utf8ToSystemCodePage};
 
 namespace {
+
+Replacement settingsReplacement;
+char settingsBuffer[1 << 16];
 
 constexpr char kStoredLf = 7;
 constexpr char kStoredCr = 11;
@@ -137,13 +141,19 @@ bool ReadSettingsFile(const char* path, const SettingsTextConversions& texts) {
   return file != nullptr;
 }
 
+// The file is replaced as the jobs replace documents: a crash while the
+// window closes leaves the old settings or the new ones, never half.
 bool WriteSettingsFile(const char* path, const SettingsTextConversions& texts) {
-  FILE* file = OpenFileUtf8(path, "wb");
-  if (file == nullptr) return false;
+  if (BeginReplacement(path, ReplaceWay::Rename, &settingsReplacement) != FileProblem::None) return false;
+  FILE* file = settingsReplacement.stream;
+  setvbuf(file, settingsBuffer, _IOFBF, sizeof settingsBuffer);
   bool ok = fprintf(file, "%d\r\n", kSettingsCount) > 0;
   for (int i = 0; i < kSettingsCount && ok; ++i) ok = fprintf(file, "%d\r\n", Settings[i]) > 0;
   ok = ok && fprintf(file, "%d\r\n", kTextSlotCount) > 0;
   for (int i = 0; i < kTextSlotCount && ok; ++i) ok = WriteText(file, TextSlots[i], texts);
-  if (fclose(file) != 0) ok = false;
-  return ok;
+  if (!ok) {
+    AbandonReplacement(&settingsReplacement);
+    return false;
+  }
+  return FinishReplacement(&settingsReplacement);
 }

@@ -1,5 +1,7 @@
 // verify --fix: rewrites the Markdown file so that its numbers agree with
-// the PDF, with a backup made and used exactly as the numbering jobs do.
+// the PDF, through the numbering jobs' own steps: held against other jobs,
+// backed up (refused by the setting that keeps an existing backup), checked
+// for size and replaced safely.
 #pragma once
 
 #include "verify/verify.h"
@@ -7,7 +9,7 @@
 enum class FixOutcome {
   Written,  // the file holds the new numbers
   Refused,  // nothing was changed (a bad path, or the backup could not be made)
-  Failed,   // the rewrite failed; the file was put back from its backup
+  Failed,   // the rewrite failed; the file was left as it was
 };
 
 // text is the result line(s), CR LF between lines, valid until the next
@@ -17,7 +19,7 @@ struct FixReport {
   const char* text;
 };
 
-// Copies the file to its backup, then writes it again from the backup with
+// Copies the file to its backup, then writes its new text with
 // each page-number line showing the sheet it is on and the sheet count,
 // and each annotated heading the sheet found for it. Nothing else changes:
 // no line is added or removed and every other byte stays. Every number line

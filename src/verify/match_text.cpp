@@ -18,6 +18,8 @@ const Replacement kReplacements[] = {
   {0x2026, "..."},
   {0x2018, "'"}, {0x2019, "'"}, {0x201A, "'"}, {0x2032, "'"},
   {0x201C, "\""}, {0x201D, "\""}, {0x201E, "\""}, {0x2033, "\""},
+  // What smart punctuation makes of "--" and "---".
+  {0x2013, "--"}, {0x2014, "---"},
 };
 // clang-format on
 
@@ -33,11 +35,14 @@ CharClass Classify(uint32_t c) {
       c == 0x2029) {
     return CharClass::Break;
   }
-  if (c == ' ' || c == '\t' || c == 0 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200B) ||
-      c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF) {
+  if (c == ' ' || c == '\t' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+      c == 0x202F || c == 0x205F || c == 0x3000) {
     return CharClass::Space;
   }
-  if (c == '*' || c == '_' || c == '`' || c == '~') return CharClass::Drop;
+  // Emphasis marks, and characters that take no room.
+  if (c == '*' || c == '_' || c == '`' || c == '~' || c == 0 || c == 0x200B || c == 0xFEFF) {
+    return CharClass::Drop;
+  }
   if (ReplacementFor(c) != nullptr) return CharClass::Replace;
   return CharClass::Keep;
 }
@@ -144,6 +149,82 @@ bool IsTagStart(const char* text, size_t length) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+bool IsGap(char c) { return c == ' ' || c == '\n'; }
+
+char Last(const TextStore* store) { return store->data[store->length - 1]; }
+
+// A white-space run is one ' ', a run holding a line break one '\n' with
+// keepBreaks; none at `begin` (where the text being formed starts), none
+// after a '\n' and none before one.
+void AppendGap(TextStore* store, bool lineBreak, size_t begin) {
+  if (store->length == begin) return;
+  if (lineBreak) {
+    if (Last(store) == ' ') store->length -= 1;
+    if (store->length > begin && Last(store) != '\n') Append(store, "\n", 1);
+  } else if (!IsGap(Last(store))) {
+    Append(store, " ", 1);
+  }
+}
+
+void AppendForm(TextStore* store, const char* text, size_t length, bool keepBreaks, size_t begin) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t i = 0;
+  while (i < length) {
+    uint32_t c;
+    size_t n = DecodeUtf8(bytes + i, length - i, &c);
+    switch (Classify(c)) {
+      case CharClass::Keep: Append(store, text + i, n); break;
+      case CharClass::Break: AppendGap(store, keepBreaks, begin); break;
+      case CharClass::Space: AppendGap(store, false, begin); break;
+      case CharClass::Replace: {
+        const char* replacement = ReplacementFor(c);
+        Append(store, replacement, strlen(replacement));
+        break;
+      }
+      case CharClass::Drop: break;
+    }
+    i += n;
+  }
+}
+
+void TrimGap(TextStore* store, size_t begin) {
+  while (store->length > begin && IsGap(Last(store))) store->length -= 1;
+}
+
+// The match compares key[k..] with text[p..], white space aside; `exact`
+// stays true while the gaps fall in the same places.
+struct Walk {
+  size_t p;
+  size_t k;
+  bool exact;
+};
+
+void WalkKey(const char* text, size_t textEnd, const char* key, size_t keyLength, Walk* w) {
+  while (w->k < keyLength && w->p < textEnd) {
+    bool textGap = IsGap(text[w->p]);
+    bool keyGap = key[w->k] == ' ';
+    if (textGap && keyGap) {
+      ++w->p;
+      ++w->k;
+    } else if (textGap) {
+      ++w->p;
+      w->exact = false;
+    } else if (keyGap) {
+      ++w->k;
+      w->exact = false;
+    } else if (text[w->p] == key[w->k]) {
+      ++w->p;
+      ++w->k;
+    } else {
+      return;
+    }
+  }
+  while (w->k < keyLength && key[w->k] == ' ') {
+    ++w->k;
+    w->exact = false;
+  }
+}
+
 }  // namespace
 
 void StartTextStore(TextStore* store, char* buffer, size_t capacity) {
@@ -154,31 +235,11 @@ void StartTextStore(TextStore* store, char* buffer, size_t capacity) {
 }
 
 void AppendMatchForm(TextStore* store, const char* text, size_t length, bool keepBreaks) {
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
-  size_t i = 0;
-  while (i < length) {
-    uint32_t c;
-    size_t n = DecodeUtf8(bytes + i, length - i, &c);
-    switch (Classify(c)) {
-      case CharClass::Keep: Append(store, text + i, n); break;
-      case CharClass::Break:
-        if (keepBreaks && (store->length == 0 || store->data[store->length - 1] != '\n')) {
-          Append(store, "\n", 1);
-        }
-        break;
-      case CharClass::Replace: {
-        const char* replacement = ReplacementFor(c);
-        Append(store, replacement, strlen(replacement));
-        break;
-      }
-      case CharClass::Space:
-      case CharClass::Drop: break;
-    }
-    i += n;
-  }
+  AppendForm(store, text, length, keepBreaks, store->length);
 }
 
 void AppendVisibleMatchForm(TextStore* store, const char* html, size_t length) {
+  const size_t begin = store->length;
   size_t runStart = 0;
   size_t i = 0;
   while (i < length) {
@@ -194,19 +255,30 @@ void AppendVisibleMatchForm(TextStore* store, const char* html, size_t length) {
       ++i;
       continue;
     }
-    AppendMatchForm(store, html + runStart, i - runStart, false);
+    AppendForm(store, html + runStart, i - runStart, false, begin);
     if (codePoint != 0) {
       char encoded[4];
-      AppendMatchForm(store, encoded, EncodeUtf8(codePoint, encoded), false);
+      AppendForm(store, encoded, EncodeUtf8(codePoint, encoded), false, begin);
     }
     i += skip;
     runStart = i;
   }
-  AppendMatchForm(store, html + runStart, length - runStart, false);
+  AppendForm(store, html + runStart, length - runStart, false, begin);
+  TrimGap(store, begin);
+}
+
+void AppendSheetForm(TextStore* store, const char* text, size_t length) {
+  const size_t begin = store->length;
+  AppendForm(store, text, length, true, begin);
+  TrimGap(store, begin);
 }
 
 bool FindKey(const char* text, size_t sheetBegin, size_t from, size_t textEnd, const char* key,
              size_t keyLength, KeyEnd keyEnd, KeyMatch* match) {
+  while (keyLength > 0 && key[0] == ' ') {
+    ++key;
+    --keyLength;
+  }
   if (keyLength == 0) return false;
   bool digitStart = IsDigit(key[0]);
   bool digitEnd = IsDigit(key[keyLength - 1]);
@@ -215,26 +287,23 @@ bool FindKey(const char* text, size_t sheetBegin, size_t from, size_t textEnd, c
     const void* hit = memchr(text + i, key[0], textEnd - i);
     if (hit == nullptr) return false;
     i = static_cast<size_t>(static_cast<const char*>(hit) - text);
-    size_t p = i + 1;
-    size_t k = 1;
-    while (k < keyLength && p < textEnd) {
-      if (text[p] == '\n') {
-        ++p;
-      } else if (text[p] == key[k]) {
-        ++p;
-        ++k;
-      } else {
-        break;
-      }
+    Walk w = {i, 0, true};
+    WalkKey(text, textEnd, key, keyLength, &w);
+    size_t p = w.p;
+    bool whole = w.k == keyLength;
+    if (whole && digitStart) {
+      size_t before = i;
+      while (before > sheetBegin && text[before - 1] == ' ') --before;
+      if (before > sheetBegin && IsDigit(text[before - 1])) whole = false;
     }
-    bool whole = k == keyLength;
-    if (whole && digitStart && i > sheetBegin && IsDigit(text[i - 1])) whole = false;
-    if (whole && keyEnd == KeyEnd::Number && digitEnd && p < textEnd && IsDigit(text[p])) {
-      whole = false;
+    if (whole && keyEnd == KeyEnd::Number && digitEnd) {
+      size_t q = p;
+      while (q < textEnd && text[q] == ' ') ++q;
+      if (q < textEnd && IsDigit(text[q])) whole = false;
     }
     if (whole && keyEnd == KeyEnd::Annotation) {
       size_t q = p;
-      while (q < textEnd && text[q] == '\n') ++q;
+      while (q < textEnd && IsGap(text[q])) ++q;
       whole = q < textEnd && (IsDigit(text[q]) || text[q] == '-');
     }
     if (whole) {
@@ -242,6 +311,44 @@ bool FindKey(const char* text, size_t sheetBegin, size_t from, size_t textEnd, c
       match->end = p;
       return true;
     }
+    ++i;
+  }
+  return false;
+}
+
+bool MatchLineAt(const char* text, size_t start, size_t textEnd, const char* key, size_t keyLength,
+                 LineMatch* match) {
+  Walk w = {start, 0, true};
+  WalkKey(text, textEnd, key, keyLength, &w);
+  if (w.k != keyLength || (w.p != textEnd && text[w.p] != '\n')) return false;
+  match->start = start;
+  match->end = w.p;
+  match->exact = w.exact;
+  return true;
+}
+
+uint64_t GaplessHash(const char* text, size_t length) {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (size_t i = 0; i < length; ++i) {
+    if (IsGap(text[i])) continue;
+    hash = (hash ^ static_cast<unsigned char>(text[i])) * 1099511628211ull;
+  }
+  return hash;
+}
+
+bool FindLine(const char* text, size_t sheetBegin, size_t from, size_t textEnd, const char* key,
+              size_t keyLength, LineMatch* match) {
+  if (keyLength == 0) return false;
+  size_t i = from;
+  while (i < textEnd) {
+    // Only where a line starts.
+    if (i > sheetBegin && text[i - 1] != '\n') {
+      const void* next = memchr(text + i, '\n', textEnd - i);
+      if (next == nullptr) return false;
+      i = static_cast<size_t>(static_cast<const char*>(next) - text) + 1;
+      continue;
+    }
+    if (MatchLineAt(text, i, textEnd, key, keyLength, match)) return true;
     ++i;
   }
   return false;

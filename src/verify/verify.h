@@ -28,6 +28,30 @@ void StartSheets(SheetSet* sheets, char* buffer, size_t bufferSize, size_t* star
 // full; the set then stays marked as overflowed.
 bool AddSheet(SheetSet* sheets, const char* text, size_t length);
 
+// The sheets' lines that can be number lines (their last character a digit
+// or ')'), by GaplessHash of their text, so that each number line's other
+// candidates are found without reading the sheets again. lines are in text
+// order; buckets (a power of two of them, ideally twice the capacity) hold
+// the last line of each chain, -1 when none, and each line the one before.
+struct CandidateLine {
+  uint64_t hash;
+  size_t start;
+  int32_t sheet;
+  int32_t previous;
+};
+
+struct LineIndex {
+  CandidateLine* lines;
+  int32_t capacity;
+  int32_t count;
+  int32_t* buckets;
+  uint32_t bucketCount;
+  bool overflow;  // then verify reads the sheets instead
+};
+
+void StartLineIndex(LineIndex* index, CandidateLine* lines, int32_t capacity, int32_t* buckets,
+                    uint32_t bucketCount);
+
 // A page-number line of the Markdown. page counts the document's pages (1
 // for the text before the first page break); reads and total are what it
 // shows; its match form is keys[keyStart, keyStart + keyLength).
@@ -77,16 +101,27 @@ ScanStatus ScanMarkdownFile(DocumentScan* scan, const char* path);
 
 // Where the lines landed: numberSheets[i] is the sheet (from 1) of number
 // line i, 0 when it is not in the PDF; headingSheets[j] the sheet heading j
-// belongs on (0 when its page's number line was not found).
+// belongs on (0 when its page's number line was not placed). When two
+// sheets show number line i and nothing tells which is ours, doubtSheets[i]
+// is the second (numberSheets[i] the first) and the line counts as not
+// placed; doubtSheets may be null, and then the first is taken.
 struct Placement {
   int32_t* numberSheets;
   size_t* numberEnds;  // offset in the sheet texts after each found line
   int32_t* headingSheets;
   int32_t sheetCount;
-  int32_t foundCount;
+  int32_t foundCount;  // lines placed
+  int32_t* doubtSheets;
+  const SheetSet* sheets;  // set by PlaceLines
+  LineIndex* index;        // filled by PlaceLines; may be null (slower)
 };
 
-// Finds every number line, in order, each at or after the one before it.
+// Finds every number line, in order, each at or after the one before it, as
+// a whole line of a sheet's text. From the first candidate onward up to the
+// last sheet the page can be on (its page number plus the sheets the PDF
+// has beyond the document's pages), a line spaced as ours is taken before
+// one spaced otherwise (a browser's own "8/22" footer), and two as well
+// spaced on different sheets leave the line in doubt.
 // Then each heading: on the first sheet at or after its page's sheet (and
 // after the heading before it on that page) that shows its text followed by
 // an annotation, before the next number line's sheet; when it is not found,
@@ -100,8 +135,13 @@ enum class FindingKind {
   WrongNumber,     // it reads `reads` on sheet firstSheet
   WrongTotal,      // its total says `total`, the PDF has sheetCount sheets
   WrongNumberAndTotal,
+  TwoCandidates,   // firstSheet and lastSheet both show the number line of firstPage
 };
 
+// For a spill, reads and lastReads are the numbers firstPage and lastPage
+// show (0 when the page has no number line), and blankSheets how many of
+// its last sheets are blank: no text, or only a browser's own header and
+// footer (lines the first, the last and the sheet before show too).
 struct Finding {
   FindingKind kind;
   int32_t firstPage;
@@ -112,6 +152,8 @@ struct Finding {
   int32_t total;
   int32_t sheetCount;
   bool paren;
+  int32_t lastReads;
+  int32_t blankSheets;
 };
 
 enum class VerifyOutcome {
@@ -122,7 +164,8 @@ enum class VerifyOutcome {
 };
 
 // Lists the findings in page order (at most 2 * numberLineCount + 1): the
-// spills, and one finding per number line that disagrees. A total that is
+// spills, and one finding per number line that disagrees or stands on two
+// sheets. A total that is
 // wrong is listed once, with the last number line, and again with any line
 // whose total differs from that line's.
 VerifyOutcome CollectFindings(const DocumentScan& scan, const Placement& placement,

@@ -10,6 +10,10 @@ constexpr int32_t kMaxNumberLines = 20000;
 constexpr int32_t kMaxHeadings = 50000;
 constexpr size_t kKeyTextSize = 8u << 20;
 constexpr int32_t kMaxFindings = 2 * kMaxNumberLines + 1;
+// Lines that may be number lines; more (tables of figures on every sheet)
+// only make verify slower, since it then reads the sheets instead.
+constexpr int32_t kMaxCandidateLines = 1 << 18;
+constexpr uint32_t kCandidateBuckets = 1u << 19;
 
 char sheetText[kSheetTextSize];
 size_t sheetStarts[kMaxSheets + 1];
@@ -17,9 +21,13 @@ NumberLineEntry numberLines[kMaxNumberLines];
 HeadingEntry headings[kMaxHeadings];
 char keyText[kKeyTextSize];
 int32_t numberSheets[kMaxNumberLines];
+int32_t doubtSheets[kMaxNumberLines];
 size_t numberEnds[kMaxNumberLines];
 int32_t headingSheets[kMaxHeadings];
 Finding findings[kMaxFindings];
+CandidateLine candidateLines[kMaxCandidateLines];
+int32_t candidateBuckets[kCandidateBuckets];
+LineIndex lineIndex;
 
 SheetSet sheets;
 DocumentScan scan;
@@ -55,7 +63,10 @@ void RunVerify(const char* markdownPath, const char* pdfPath, bool fix, VerifyRu
     run->step = VerifyStep::PdfProblem;
     return;
   }
-  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0};
+  StartLineIndex(&lineIndex, candidateLines, kMaxCandidateLines, candidateBuckets,
+                 kCandidateBuckets);
+  Placement placement = {numberSheets, numberEnds,  headingSheets, 0, 0,
+                         doubtSheets,  nullptr,     &lineIndex};
   PlaceLines(scan, sheets, &placement);
   run->outcome = CollectFindings(scan, placement, findings, kMaxFindings, &run->findingCount);
   run->step = VerifyStep::Compared;

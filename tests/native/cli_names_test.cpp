@@ -5,10 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include "test_files.h"
 #include "tool_runner.h"
 
 namespace {
+
+void MakeFolder(const std::string& path) {
+#ifdef _WIN32
+  _mkdir(path.c_str());
+#else
+  mkdir(path.c_str(), 0700);
+#endif
+}
 
 const std::string kBreak = "<div style=\"page-break-after:always\"></div>";
 
@@ -58,7 +72,8 @@ TEST_F(ToolTextTest, AnyFileNameIsNumberedTakenBackAndRestored) {
                              ": page numbers are out of date (Total 2 pages.)\n");
   // A name that does not exist is reported as missing, not as busy.
   outcome = Run({"execute", "\xed\x95\x9c.md"});
-  EXPECT_EQ(outcome.out, "Error: The file does not exist.\n\xed\x95\x9c.md\n");
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "Error: The file does not exist.\n\xed\x95\x9c.md\n");
 }
 
 // The header goes into a UTF-8 document as UTF-8 and into any other in the
@@ -88,6 +103,90 @@ TEST_F(ToolTextTest, HeaderFollowsTheDocument) {
     EXPECT_EQ(outcome.exitCode, 0) << c.name << outcome.err;
     EXPECT_EQ(ReadFileBytes(folder.Path("doc.md")), c.text + kBreak + "\n\n" + NumberLine(c.written) + "\nx\n")
         << c.name;
+  }
+}
+
+// Windows shells pass "*.md" as it is, so foliostamp-cli.exe expands file
+// arguments itself; elsewhere the shell has, and the tool takes names
+// literally. Option values are never expanded.
+TEST_F(ToolTextTest, WildcardsInFileArguments) {
+#ifdef _WIN32
+  const bool expands = true;
+#else
+  const bool expands = false;
+#endif
+  const std::string stale = "# T\n" + kBreak + "\n\nx\n";
+  MakeFolder(folder.Path("sub"));
+  for (const char* name : {"b.md", "a.md", "c.mdx", "e.txt", "sub/d.md", "\xe6\x97\xa5.md"}) {
+    WriteFileBytes(folder.Path(name), stale);
+  }
+  auto Stale = [](const std::string& name) { return name + ": page numbers are out of date (Total 2 pages.)\n"; };
+  auto Missing = [](const std::string& name) { return name + ": Error: The file does not exist.\n"; };
+  const std::string all = Stale("a.md") + Stale("b.md") + Stale("\xe6\x97\xa5.md");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string out;  // where the tool expands
+    std::string err;
+    std::string literalErr;  // where it does not (nothing on standard output then)
+  };
+  const Case cases[] = {
+      {{"*.md"}, all, "", Missing("*.md")},
+      {{"?.md"}, all, "", Missing("?.md")},
+      {{"sub/*.md", "c.md?"}, Stale("sub/d.md") + Stale("c.mdx"), "", Missing("sub/*.md") + Missing("c.md?")},
+      {{"*.mdz", "a.md"}, Stale("a.md"), Missing("*.mdz"), Missing("*.mdz")},
+      {{"--header", "*", "a.md"}, Stale("a.md"), "", ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"check", "--no-settings", "--header", "H"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    ToolOutcome outcome = Run(arguments);
+    EXPECT_EQ(outcome.exitCode, 1) << c.arguments[0];
+    bool literalOut = !expands && c.literalErr == c.err;
+    EXPECT_EQ(outcome.out, expands || literalOut ? c.out : "") << c.arguments[0];
+    EXPECT_EQ(outcome.err, expands ? c.err : c.literalErr) << c.arguments[0];
+  }
+  // A book in the order the names sort, and -o refuses a pattern of several files.
+  ToolOutcome book = Run({"execute", "--no-settings", "--continue", "?.md"});
+  if (expands) {
+    EXPECT_EQ(book.exitCode, 0) << book.err;
+    EXPECT_EQ(book.out, "a.md:\nTotal 6 pages.\nb.md:\nTotal 6 pages.\n\xe6\x97\xa5.md:\nTotal 6 pages.\n");
+    EXPECT_EQ(Run({"execute", "-o", "out.md", "*.md"}).exitCode, 2);
+  } else {
+    EXPECT_EQ(book.exitCode, 1);
+  }
+}
+
+// Inputs that would overwrite each other's original, found by each
+// platform's idea of one file: on Windows a name in another case is the
+// same file.
+TEST_F(ToolTextTest, InputsThatAreOneFileOrShareABackup) {
+#ifdef _WIN32
+  const bool caseBlind = true;
+#else
+  const bool caseBlind = false;
+#endif
+  const std::string text = "x\n" + kBreak + "\ny\n";
+  for (const char* name : {"doc.md", "doc.mdx", "\xe6\x97\xa5.md"}) WriteFileBytes(folder.Path(name), text);
+  struct Case {
+    std::vector<std::string> files;
+    const char* named;  // in the refusal; null: not refused
+  };
+  const Case cases[] = {
+      {{"doc.md", "doc.mdx"}, "'doc.md' and 'doc.mdx' would share the backup 'doc.bak'"},
+      {{"\xe6\x97\xa5.md", "./\xe6\x97\xa5.md"}, "are the same file"},
+      {{"doc.md", "DOC.md"}, caseBlind ? "'doc.md' and 'DOC.md' are the same file" : nullptr},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"execute", "--no-settings"};
+    arguments.insert(arguments.end(), c.files.begin(), c.files.end());
+    ToolOutcome outcome = Run(arguments);
+    if (c.named == nullptr) {
+      EXPECT_EQ(outcome.exitCode, 1) << c.files[1] << outcome.err;  // DOC.md does not exist here
+      continue;
+    }
+    EXPECT_EQ(outcome.exitCode, 2) << c.files[1];
+    EXPECT_NE(outcome.err.find(c.named), std::string::npos) << c.files[1] << ": " << outcome.err;
+    EXPECT_FALSE(FileExists(folder.Path("doc.bak"))) << c.files[1];
   }
 }
 

@@ -77,6 +77,8 @@ const CaptionCase kCaptions[] = {
     {43, "削除", "Delete"},
     {44, "復元", "Undo"},
     {45, "結果", "Result"},
+    {47, "PDF選択", "PDF select"},
+    {49, "PDF確認", "Check PDF"},
 };
 
 TEST(LayoutTable, EveryCaptionInBothLanguages) {
@@ -98,7 +100,7 @@ TEST(LayoutTable, EveryCaptionInBothLanguages) {
 }
 
 TEST(LayoutTable, EmptyRowsAreExactlyThoseListed) {
-  const int kEmpty[] = {3, 6, 7, 8, 22, 26, 27, 28, 32, 37, 38, 39, 40, 47, 48, 49};
+  const int kEmpty[] = {3, 6, 7, 8, 22, 26, 27, 28, 32, 37, 38, 39, 40};
   bool empty[kLayoutRowCount] = {};
   for (int row : kEmpty) empty[row] = true;
   for (int i = 0; i < kLayoutRowCount; ++i) {
@@ -123,17 +125,21 @@ TEST(LayoutTable, RowsFieldByField) {
   };
   const Expected kRows[] = {
       {0, Label, -1, -1, 0x50000000u, 10, 6, 400, 16},
-      {4, PushButton, 2, -1, 0x50000000u, 10, 25, 110, 37},
+      {4, PushButton, 2, -1, 0x50030000u, 10, 25, 110, 37},
       {5, PaintedSlotText, 2, -1, 0x4000u, 120, 25, 510, 37},
       {9, Label, -1, -1, 0x50000002u, 10, 40, 110, 52},
-      {14, EditField, 7, -1, 0x50800080u, 120, 55, 150, 67},
+      {14, EditField, 7, -1, 0x50830080u, 120, 55, 150, 67},
+      {18, RadioButton, 12, 18, 0x50030004u, 20, 85, 110, 97},
       {20, RadioButton, 12, 18, 0x50000004u, 230, 85, 240, 97},
       {25, RadioButton, 15, 24, 0x50000004u, 120, 120, 220, 132},
-      {29, GroupBox, -1, -1, 0x50000007u, 10, 140, 320, 170},
+      {29, GroupBox, -1, -1, 0x50020007u, 10, 140, 320, 170},
       {31, RadioButton, 13, 30, 0x50000004u, 120, 155, 220, 167},
-      {35, CheckBox, 18, -1, 0x50000102u, 20, 175, 510, 186},
-      {44, PushButton, -1, -1, 0x50000000u, 440, 205, 490, 217},
+      {35, CheckBox, 18, -1, 0x50030102u, 20, 175, 510, 186},
+      {44, PushButton, -1, -1, 0x50030000u, 440, 205, 490, 217},
       {46, PaintedSlotText, 1, -1, 0x10u, 10, 235, 510, 250},
+      {47, PushButton, 8, -1, 0x50030000u, 10, 255, 110, 267},
+      {48, PaintedSlotText, 8, -1, 0x4000u, 120, 255, 510, 267},
+      {49, PushButton, -1, -1, 0x50030000u, 10, 270, 110, 282},
   };
   for (const Expected& e : kRows) {
     SCOPED_TRACE(e.row);
@@ -149,15 +155,38 @@ TEST(LayoutTable, RowsFieldByField) {
   }
 }
 
-TEST(LayoutTable, FormExtentIs52By25Cells) {
+// The scroll ranges take in every row, the lowest one's last cell whole.
+TEST(LayoutTable, FormExtentIs52By29Cells) {
   int32_t right = 0;
   int32_t bottom = 0;
   for (const LayoutRow& row : LayoutTable) {
     if (row.right > right) right = row.right;
     if (row.bottom > bottom) bottom = row.bottom;
   }
-  EXPECT_EQ(right, FormWidthCells * 10);
-  EXPECT_EQ(bottom, FormHeightCells * 10);
+  EXPECT_EQ(right, 520);
+  EXPECT_EQ(bottom, 282);
+  EXPECT_EQ(FormWidthCells, 52);
+  EXPECT_EQ(FormHeightCells, 29);
+}
+
+// The keyboard reaches every button, check box and edit field and each
+// radio group through its first radio; each such control starts a group so
+// that the arrow keys stay inside a radio group.
+TEST(LayoutTable, TabStopsAndGroups) {
+  const uint32_t kTabStop = 0x00010000u;
+  const uint32_t kGroup = 0x00020000u;
+  int stops = 0;
+  for (int i = 0; i < kLayoutRowCount; ++i) {
+    SCOPED_TRACE(i);
+    const LayoutRow& row = LayoutTable[i];
+    bool reached = row.kind == PushButton || row.kind == CheckBox || row.kind == EditField ||
+                   (row.kind == RadioButton && row.aux == i);
+    if (row.kind == EmptyRow || IsPaintedKind(row.kind)) continue;
+    EXPECT_EQ((row.style & kTabStop) != 0, reached);
+    EXPECT_EQ((row.style & kGroup) != 0, reached || row.kind == GroupBox);
+    if (reached) ++stops;
+  }
+  EXPECT_EQ(stops, 20);  // 9 buttons, 5 edit fields, 3 check boxes, 3 radio groups
 }
 
 TEST(RowKinds, ClassesCaptionsAndPainting) {
@@ -270,6 +299,9 @@ TEST(MessageTable, ConfirmationsInBothLanguages) {
             ToShiftJis("本当に復元しますか? 現在の.mdの内容が失われます。"));
   EXPECT_STREQ(MessageText(UndoConfirmation, 1),
                "Really undo? Current contents of the .md will be lost.");
+  EXPECT_EQ(std::string(MessageText(FixConfirmation, 0)),
+            ToShiftJis("PDFに合わせてページ番号を書き換えますか？"));
+  EXPECT_STREQ(MessageText(FixConfirmation, 1), "Rewrite the page numbers to match the PDF?");
 }
 
 }  // namespace

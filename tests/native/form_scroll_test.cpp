@@ -50,9 +50,9 @@ TEST(PullBackDelta, GrowingWindows) {
     int32_t visible, origin, expected;
   };
   const Case kCases[] = {
-      {20, -12, 7},   // 20 > 13 rows left to show: pull back 7
+      {20, -12, 3},   // 20 > 17 rows left to show: pull back 3
       {40, -12, 12},  // capped at the origin
-      {13, -12, 0},   // exactly the rest of the form
+      {17, -12, 0},   // exactly the rest of the form
       {30, 0, 0},     // not scrolled
       {0, -5, 0},     // minimised
   };

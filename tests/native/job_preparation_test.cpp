@@ -20,8 +20,8 @@ TEST(BackupNameTest, RewritingJobsNeedAnMdExtension) {
   };
   const Case cases[] = {
       {"guide.md", "guide.bak"},       {"notes.mdown", "notes.bak"}, {"a.b.md", "a.b.bak"},
-      {"old.md/readme", "old.bak"},    {"notes.MD", nullptr},        {"notes.m", nullptr},
-      {"notes.md.txt", nullptr},       {"notes", nullptr},
+      {"old.md/readme", nullptr},      {"old.md/a.md", "old.md/a.bak"}, {"notes.MD", nullptr},
+      {"notes.m", nullptr},            {"notes.md.txt", nullptr},       {"notes", nullptr},
   };
   for (Job job : {Job::Insert, Job::Remove}) {
     for (const Case& c : cases) {
@@ -35,6 +35,8 @@ TEST(BackupNameTest, RewritingJobsNeedAnMdExtension) {
       if (c.backup == nullptr) {
         EXPECT_EQ(result, "Error: No .md file.\r\n") << c.file;
         EXPECT_EQ(ReadFileBytes(path), "text\n");
+        // Never a backup named from a folder, outside the file's own.
+        EXPECT_FALSE(FileExists(folder.Path("old.bak"))) << c.file;
       } else {
         EXPECT_EQ(result, "Total 1 pages.") << c.file;
         EXPECT_EQ(ReadFileBytes(folder.Path(c.backup)), "text\n") << c.file;
@@ -51,7 +53,7 @@ TEST(BackupNameTest, UndoTakesAnyExtension) {
     const char* backup;
   };
   const Case cases[] = {
-      {"notes.md", "notes.bak"}, {"notes.txt", "notes.bak"}, {"my.docs/notes", "my.bak"},
+      {"notes.md", "notes.bak"}, {"notes.txt", "notes.bak"}, {"my.docs/notes", "my.docs/notes.bak"},
       {"a.b.md", "a.b.bak"},     {"notes.", "notes.bak"},    {"notes", "notes.bak"},
   };
   for (const Case& c : cases) {
@@ -84,7 +86,7 @@ TEST(UndoTest, MissingBackupLeavesTheFileAlone) {
   JobSettings none;
   EXPECT_EQ(RunJob(Job::Undo, none), "There is no .bak file.\n");
   WriteFileBytes(".bak", "b");
-  EXPECT_EQ(RunJob(Job::Undo, none), "Error: These file are busy now.\r\n\r\n.bak\r\n");
+  EXPECT_EQ(RunJob(Job::Undo, none), "Error: Writing failed.\r\n\r\n");
   std::filesystem::current_path(previous);
 }
 
@@ -144,8 +146,11 @@ TEST(FailureTest, CopyFailuresTouchNothing) {
   // A folder is no document.
   std::filesystem::create_directory(folder.Path("dir.md"));
   settings.markdownPath = folder.Path("dir.md");
-  EXPECT_NE(RunJob(Job::Remove, settings).find("busy now"), std::string::npos);
-  EXPECT_FALSE(FileExists(folder.Path("dir.bak")));
+  for (Job job : {Job::Insert, Job::Remove, Job::Undo}) {
+    WriteFileBytes(folder.Path("dir.bak"), "backup");
+    EXPECT_EQ(RunJob(job, settings), "Error: Not a file.\r\n" + settings.markdownPath + "\r\n");
+    EXPECT_EQ(ReadFileBytes(folder.Path("dir.bak")), "backup");
+  }
 }
 
 TEST(FailureTest, PathsThatDoNotFitAreRefused) {

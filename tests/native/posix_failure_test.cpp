@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -76,7 +78,7 @@ JobResult RunWithFileSizeLimit(Job job, const JobSettings& settings, rlim_t limi
   return result;
 }
 
-TEST(FailureTest, FailedRewriteIsRestoredFromTheBackup) {
+TEST(FailureTest, FailedRewriteLeavesTheDocumentAsItWas) {
   TempFolder folder;
   JobSettings settings;
   settings.markdownPath = folder.Path("doc.md");
@@ -86,26 +88,28 @@ TEST(FailureTest, FailedRewriteIsRestoredFromTheBackup) {
   // The backup fits; the numbered document does not.
   JobResult result = RunWithFileSizeLimit(Job::Insert, settings, input.size() + 1000);
   EXPECT_EQ(result.outcome, JobOutcome::Failed);
-  EXPECT_EQ(result.text, "Error: Writing failed; the file was restored from its backup.\r\n" +
-                        settings.markdownPath + "\r\n" + folder.Path("doc.bak") + "\r\n");
+  EXPECT_EQ(result.text, "Error: Writing failed; the file was left as it was.\r\n" +
+                             settings.markdownPath + "\r\n");
   EXPECT_TRUE(ReadFileBytes(settings.markdownPath) == input);
   EXPECT_TRUE(ReadFileBytes(folder.Path("doc.bak")) == input);
 }
 
-TEST(FailureTest, BackupThatFailsPartWayIsRemoved) {
+// A backup that cannot be written whole (a full disk) leaves the older
+// backup as it was and no scratch file: never a short backup.
+TEST(FailureTest, BackupThatFailsPartWayLeavesTheOlderOne) {
   TempFolder folder;
   JobSettings settings;
   settings.markdownPath = folder.Path("doc.md");
   const std::string input(100000, 'x');
   WriteFileBytes(settings.markdownPath, input);
-  WriteFileBytes(folder.Path("doc.bak"), "stale");
+  WriteFileBytes(folder.Path("doc.bak"), "older");
   EXPECT_EQ(RunWithFileSizeLimit(Job::Insert, settings, 50000).text,
-            "Error: These file are busy now.\r\n" + settings.markdownPath + "\r\n" +
-                folder.Path("doc.bak") + "\r\n");
-  EXPECT_FALSE(FileExists(folder.Path("doc.bak")));
+            "Error: Writing failed.\r\n" + folder.Path("doc.bak") + "\r\n");
+  EXPECT_EQ(ReadFileBytes(folder.Path("doc.bak")), "older");
   EXPECT_TRUE(ReadFileBytes(settings.markdownPath) == input);
-  // So Undo cannot take a fragment for the original.
-  EXPECT_EQ(RunJob(Job::Undo, settings), "There is no .bak file.\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.root()),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 TEST(FailureTest, BackupLinkedToTheDocumentIsNotEmptied) {

@@ -83,7 +83,7 @@ JobResult RunJobFull(Job job, const JobSettings& s) {
   input.keepExistingBackup = s.keepExistingBackup;
   input.numberFirstPage = s.numberFirstPage;
   input.annotateHeadings = s.annotateHeadings;
-  input.noBackup = 0;
+  input.noBackup = s.noBackup;
   JobResult result = {"<not ended>", JobOutcome::Failed, 0, 0, false, false};
   switch (job) {
     case Job::Insert: InsertPageNumbers(input, KeepResult, &result); break;

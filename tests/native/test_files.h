@@ -34,6 +34,7 @@ struct JobSettings {
   int keepExistingBackup = 0;
   int numberFirstPage = 0;
   int annotateHeadings = 0;
+  int noBackup = 0;
 };
 
 enum class Job { Insert, Remove, Undo, Check };

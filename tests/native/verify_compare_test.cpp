@@ -18,30 +18,39 @@ struct Comparison {
   std::vector<int> headingSheets;
 };
 
-// The document's lines are joined with LF; every sheet is one text.
-Comparison Compare(const std::vector<std::string>& lines, const std::vector<std::string>& sheetTexts) {
+// The document's lines are joined with LF; every sheet is one text. With
+// an index of candidate lines, or (useIndex false, or an index too small)
+// reading the sheets for them.
+Comparison Compare(const std::vector<std::string>& lines, const std::vector<std::string>& sheetTexts,
+                   bool useIndex = true, int32_t indexCapacity = 256) {
   static NumberLineEntry numberLines[64];
   static HeadingEntry headings[64];
   static char keys[8192];
   static char sheetBuffer[16384];
   static size_t starts[65];
   static int32_t numberSheets[64];
+  static int32_t doubtSheets[64];
   static size_t numberEnds[64];
   static int32_t headingSheets[64];
   static Finding findings[129];
+  static CandidateLine candidates[256];
+  static int32_t buckets[64];
 
   DocumentScan scan;
   StartScan(&scan, numberLines, 64, headings, 64, keys, sizeof keys);
   std::vector<std::string> texts;
   for (const std::string& line : lines) texts.push_back(line + "\n");
-  for (const std::string& text : texts) ScanPiece(&scan, LinePiece{text.data(), text.size(), true, true});
+  for (const std::string& text : texts) ScanPiece(&scan, LinePiece{text.data(), text.size(), true, true, 0});
   EXPECT_FALSE(scan.overflow);
 
   SheetSet sheets;
   StartSheets(&sheets, sheetBuffer, sizeof sheetBuffer, starts, 64);
   for (const std::string& text : sheetTexts) EXPECT_TRUE(AddSheet(&sheets, text.data(), text.size()));
 
-  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0};
+  LineIndex index;
+  StartLineIndex(&index, candidates, indexCapacity, buckets, 64);
+  Placement placement = {numberSheets, numberEnds, headingSheets, 0,      0,
+                         doubtSheets,  nullptr,    useIndex ? &index : nullptr};
   PlaceLines(scan, sheets, &placement);
   int32_t count = 0;
   Comparison result;
@@ -178,18 +187,105 @@ TEST(VerifyCompare, TableOfDocumentsAndSheetTexts) {
        {"Other 1 / 2", "Other 2 / 2"},
        VerifyOutcome::NoneFound, "", {0, 0}, {}},
 
+      {"body text holding the numbers is no number line",
+       {NumberLine("", 1, 3), B, "", NumberLine("", 2, 3), B, "", NumberLine("", 3, 3)},
+       {"1 / 3\nMix 2/3 water\n2 / 3 of it", "2 / 3\ntext", "3 / 3"},
+       VerifyOutcome::Agree, "", {1, 2, 3}, {}},
+
+      {"a browser's counter on a line of its own gives way to a line spaced as ours",
+       {NumberLine("", 1, 4), B, "", NumberLine("", 2, 4), "long", B, "", NumberLine("", 3, 4)},
+       {"1 / 4\n1/4", "2 / 4\nlong\n2/4", "more\n3/4", "3 / 4\n4/4"},
+       VerifyOutcome::Disagree, "Page 2 runs over sheets 2-3.\nPage 3 is on sheet 4 but reads 3.\n",
+       {1, 2, 4}, {}},
+
+      {"two sheets show a page's line spaced alike: said, not guessed",
+       {NumberLine("", 1, 4), B, "", NumberLine("", 2, 4), "long", B, "", NumberLine("", 3, 4)},
+       {"1/4", "2/4\nlong", "more\n3/4", "3/4\n4/4"},
+       VerifyOutcome::Disagree,
+       "Pages 2-3 run over sheets 2-4.\n"
+       "Page 3: its number line \"3 / 4\" is on sheet 3 and on sheet 4; one may be the browser's "
+       "own page number: export the PDF without the browser's header and footer.\n",
+       {1, 2, 3}, {}},
+
+      {"a counter spaced as ours on two sheets: said, not guessed",
+       {NumberLine("", 1, 4), B, "", NumberLine("", 2, 4), "long", B, "", NumberLine("", 3, 4)},
+       {"1 / 4\n1 / 4", "2 / 4\nlong\n2 / 4", "more\n3 / 4", "3 / 4\n4 / 4"},
+       VerifyOutcome::Disagree,
+       "Pages 2-3 run over sheets 2-4.\n"
+       "Page 3: its number line \"3 / 4\" is on sheet 3 and on sheet 4; one may be the browser's "
+       "own page number: export the PDF without the browser's header and footer.\n",
+       {1, 2, 3}, {}},
+
+      {"every line found stands on two sheets",
+       {NumberLine("", 1, 2)},
+       {"1/2", "1/2"},
+       VerifyOutcome::Disagree,
+       "Page 1: its number line \"1 / 2\" is on sheet 1 and on sheet 2; one may be the browser's "
+       "own page number: export the PDF without the browser's header and footer.\n",
+       {1}, {}},
+
+      {"a line spaced as ours past the page's last possible sheet is not taken",
+       {NumberLine("", 1, 2), B, "", NumberLine("", 2, 2)},
+       {"1/2", "2/2\n1 / 2"},
+       VerifyOutcome::Agree, "", {1, 2}, {}},
+
+      {"smart punctuation in the header and a heading",
+       {NumberLine("Writer's notes -- draft", 1, 2), Heading("#", "Tools --- \"plain\"", 1), B, "",
+        NumberLine("Writer's notes -- draft", 2, 2), Heading("##", "End...", 2)},
+       {"Writer\xE2\x80\x99s notes \xE2\x80\x93 draft 1 / 2\n"
+        "Tools \xE2\x80\x94 \xE2\x80\x9Cplain\xE2\x80\x9D ...1",
+        "Writer\xE2\x80\x99s notes \xE2\x80\x93 draft 2 / 2\nEnd\xE2\x80\xA6 ...2"},
+       VerifyOutcome::Agree, "", {1, 2}, {1, 2}},
+
+      {"spills end in blank sheets",
+       {NumberLine("", 1, 2), B, "", NumberLine("", 2, 2)},
+       {"1 / 2\nfull", "", " \n", "2 / 2"},
+       VerifyOutcome::Disagree,
+       "Page 1 runs over sheets 1-3; sheets 2-3 are blank (sheet 1 is filled to its end: "
+       "shortening the page by a line keeps it on one sheet, splitting it does not help).\n"
+       "Page 2 is on sheet 4 but reads 2; the PDF has 4 sheets, the total says 2.\n",
+       {1, 4}, {}},
+
+      {"a sheet with only the browser's header and footer is blank; one more line is not",
+       {NumberLine("", 1, 3), B, "", NumberLine("", 2, 3), "long", B, "", NumberLine("", 3, 3)},
+       {"12/10/26 doc\n1 / 3\nfull\nfile:///doc.html 1/5", "12/10/26 doc\nfile:///doc.html 2/5",
+        "12/10/26 doc\n2 / 3\nlong\nfile:///doc.html 3/5",
+        "12/10/26 doc\nlong, the last line\nfile:///doc.html 4/5",
+        "12/10/26 doc\n3 / 3\nfile:///doc.html 5/5"},
+       VerifyOutcome::Disagree,
+       "Page 1 runs over sheets 1-2; sheet 2 is blank (sheet 1 is filled to its end: "
+       "shortening the page by a line keeps it on one sheet, splitting it does not help).\n"
+       "Page 2 is on sheet 3 but reads 2.\n"
+       "Page 2 runs over sheets 3-4.\n"
+       "Page 3 is on sheet 5 but reads 3; the PDF has 5 sheets, the total says 3.\n",
+       {1, 3, 5}, {}},
+
+      {"after a fix a spill names the number its page shows",
+       {NumberLine("", 1, 5), B, "", NumberLine("", 2, 5), B, "", NumberLine("", 4, 5)},
+       {"1 / 5", "2 / 5", "more", "4 / 5", "more"},
+       VerifyOutcome::Agree,
+       "Page 2 runs over sheets 2-3.\nPage 3 (numbered 4) runs over sheets 4-5.\n", {1, 2, 4}, {}},
+
       {"a document without number lines",
        {"# Title", "text", B, "", "more"},
        {"Title", "more"},
        VerifyOutcome::NoNumberLines, "", {}, {}},
   };
+  struct Way {
+    const char* name;
+    bool useIndex;
+    int32_t indexCapacity;
+  };
+  const Way ways[] = {{"index", true, 256}, {"sheets", false, 0}, {"full index", true, 1}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Comparison result = Compare(c.markdown, c.sheets);
-    EXPECT_EQ(result.outcome, c.outcome);
-    EXPECT_EQ(result.report, c.report);
-    EXPECT_EQ(result.numberSheets, c.numberSheets);
-    EXPECT_EQ(result.headingSheets, c.headingSheets);
+    for (const Way& way : ways) {
+      SCOPED_TRACE(std::string(c.name) + ", " + way.name);
+      Comparison result = Compare(c.markdown, c.sheets, way.useIndex, way.indexCapacity);
+      EXPECT_EQ(result.outcome, c.outcome);
+      EXPECT_EQ(result.report, c.report);
+      EXPECT_EQ(result.numberSheets, c.numberSheets);
+      EXPECT_EQ(result.headingSheets, c.headingSheets);
+    }
   }
 }
 
@@ -201,13 +297,13 @@ TEST(VerifyCompare, StorageLimitsAreReportedNotOverrun) {
   StartScan(&scan, numberLines, 1, headings, 1, keys, sizeof keys);
   std::string first = NumberLine("", 1, 2) + "\n";
   std::string second = NumberLine("", 2, 2) + "\n";
-  ScanPiece(&scan, LinePiece{first.data(), first.size(), true, true});
+  ScanPiece(&scan, LinePiece{first.data(), first.size(), true, true, 0});
   EXPECT_FALSE(scan.overflow);
-  ScanPiece(&scan, LinePiece{second.data(), second.size(), true, true});
+  ScanPiece(&scan, LinePiece{second.data(), second.size(), true, true, 0});
   EXPECT_TRUE(scan.overflow);
   EXPECT_EQ(scan.numberLineCount, 1);
 
-  char text[4];  // room for "1/2" in match form, not for a second sheet
+  char text[6];  // room for "1 / 2" in match form, not for a second sheet
   size_t starts[3];
   SheetSet sheets;
   StartSheets(&sheets, text, sizeof text, starts, 2);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/store.h"
+#include "paging/file_ops.h"
 #include "test_files.h"
 #include "verify/fix_numbers.h"
 #include "verify_lines.h"
@@ -29,7 +31,7 @@ FixReport Fix(const std::string& path, const std::vector<std::string>& sheetText
   SheetSet sheets;
   StartSheets(&sheets, sheetText, sizeof sheetText, starts, 16);
   for (const std::string& text : sheetTexts) AddSheet(&sheets, text.data(), text.size());
-  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0};
+  Placement placement = {numberSheets, numberEnds, headingSheets, 0, 0, nullptr, nullptr, nullptr};
   PlaceLines(scan, sheets, &placement);
   if (!contentAtFix.empty()) WriteFileBytes(path, contentAtFix);
   return FixNumbers(path.c_str(), scan, placement);
@@ -93,6 +95,34 @@ TEST(VerifyFix, AFileThatChangedSinceItWasReadIsPutBack) {
       << report.text;
   EXPECT_EQ(ReadFileBytes(path), changed);
   EXPECT_EQ(ReadFileBytes(folder.Path("book.bak")), changed);
+}
+
+// --fix runs through the numbering jobs' steps: the setting that keeps an
+// existing backup refuses it, and a document another job holds is busy.
+TEST(VerifyFix, TheJobStepsRefuseAsForExecute) {
+  TempFolder folder;
+  std::string path = folder.Path("book.md");
+  std::string text = Join({NumberLine("", 1, 2), kVerifyBreak, "", NumberLine("", 2, 2)}, "\n");
+  WriteFileBytes(path, text);
+  WriteFileBytes(folder.Path("book.bak"), "older");
+  Settings[kKeepExistingBackup] = 1;
+  FixReport report = Fix(path, {"1 / 2", "", "2 / 2"});
+  Settings[kKeepExistingBackup] = 0;
+  EXPECT_EQ(report.outcome, FixOutcome::Refused);
+  EXPECT_STREQ(report.text, "There is .bak file.");
+
+  HeldFile held;
+  ASSERT_EQ(OpenHeldFile(path.c_str(), true, &held), FileProblem::None);
+  report = Fix(path, {"1 / 2", "", "2 / 2"});
+  LetGo(&held);
+  EXPECT_EQ(report.outcome, FixOutcome::Refused);
+  EXPECT_EQ(std::string(report.text), "Busy:" + path + "\r\n");
+  EXPECT_EQ(ReadFileBytes(path), text);
+  EXPECT_EQ(ReadFileBytes(folder.Path("book.bak")), "older");
+
+  // Without them it goes ahead.
+  EXPECT_EQ(Fix(path, {"1 / 3", "", "2 / 3", "3 / 3"}).outcome, FixOutcome::Written);
+  EXPECT_EQ(ReadFileBytes(folder.Path("book.bak")), text);
 }
 
 }  // namespace

@@ -28,25 +28,28 @@ std::string VisibleMatchForm(const std::string& html) {
   return std::string(store.data, store.length);
 }
 
-LinePiece Piece(const std::string& line) { return LinePiece{line.data(), line.size(), true, true}; }
+LinePiece Piece(const std::string& line) { return LinePiece{line.data(), line.size(), true, true, 0}; }
 
-TEST(VerifyMatchForm, DropsWhiteSpaceAndKeepsLineBreaksAsOneBoundary) {
+TEST(VerifyMatchForm, OneGapForWhiteSpaceAndPlainPunctuation) {
   struct Case {
     const char* text;
     bool keepBreaks;
     const char* form;
   };
   const Case cases[] = {
-      {"Header   2 / 5", true, "Header2/5"},
-      {"Header\xC2\xA0\xC2\xA0 2\t/\t5", true, "Header2/5"},        // no-break spaces, tabs
-      {"\xE7\xAC\xAC\xE3\x80\x80" "1", true, "\xE7\xAC\xAC" "1"},   // ideographic space
-      {"a\r\n\r\n  b\fc", true, "a\nb\nc"},                          // a run of breaks is one
-      {"a\r\n b", false, "ab"},
-      {"**bold** _it_ `code` ~~gone~~", true, "bolditcodegone"},
-      {"\xEF\xAC\x81nd \xEF\xAC\x82ow", true, "findflow"},             // ligatures
+      {"Header   2 / 5", true, "Header 2 / 5"},
+      {"  Header\xC2\xA0\xC2\xA0 2\t/\t5", true, "Header 2 / 5"},  // no-break spaces, tabs
+      {"\xE7\xAC\xAC\xE3\x80\x80" "1", true, "\xE7\xAC\xAC 1"},      // ideographic space
+      {"a \r\n\r\n  b\fc", true, "a\nb\nc"},                         // a run of breaks is one
+      {"a\r\n b", false, "a b"},
+      {"zero\xE2\x80\x8Bwidth\xEF\xBB\xBF", true, "zerowidth"},
+      {"**bold** _it_ `code` ~~gone~~", true, "bold it code gone"},
+      {"\xEF\xAC\x81nd \xEF\xAC\x82ow", true, "find flow"},          // ligatures
       {"Intro\xE2\x80\xA6" "2", true, "Intro...2"},                   // one-character ellipsis
-      {"\xE2\x80\x9Cquoted\xE2\x80\x9D it\xE2\x80\x99s", true, "\"quoted\"it's"},
-      {"\xFF broken", true, "\xFF" "broken"},                          // stray bytes stay
+      {"\xE2\x80\x9Cquoted\xE2\x80\x9D it\xE2\x80\x99s \xE2\x80\x98" "a\xE2\x80\x99", true,
+       "\"quoted\" it's 'a'"},
+      {"notes \xE2\x80\x93 draft \xE2\x80\x94 v2", true, "notes -- draft --- v2"},  // en, em dash
+      {"\xFF broken", true, "\xFF broken"},                            // stray bytes stay
   };
   for (const Case& c : cases) EXPECT_EQ(MatchForm(c.text, c.keepBreaks), c.form) << c.text;
 }
@@ -58,17 +61,18 @@ TEST(VerifyMatchForm, VisibleTextOfHtmlDropsTagsAndDecodesReferences) {
   };
   const Case cases[] = {
       {"<div style=\"text-align: right\"><span style=\"font-size: 80%; color:black\">Guide&nbsp;&nbsp;&nbsp; 2 / 5</span></div>",
-       "Guide2/5"},
-      {"A &amp; B &lt;C&gt; &quot;D&quot; &#65;&#x42;&#X43;", "A&B<C>\"D\"ABC"},
-      {"&#12354; &#x3042;", "\xE3\x81\x82\xE3\x81\x82"},
-      {"&unknown; &#xZZ; &#0; & alone", "&unknown;&#xZZ;&#0;&alone"},
-      {"1 < 2 <b>bold</b> <!-- note -->x", "1<2boldx"},
+       "Guide 2 / 5"},
+      {"<span> 2 / 5 </span>", "2 / 5"},  // no gap at either end
+      {"A &amp; B &lt;C&gt; &quot;D&quot; &#65;&#x42;&#X43;", "A & B <C> \"D\" ABC"},
+      {"&#12354;&#x3042;", "\xE3\x81\x82\xE3\x81\x82"},
+      {"&unknown; &#xZZ; &#0; & alone", "&unknown; &#xZZ; &#0; & alone"},
+      {"1 < 2 <b>bold</b> <!-- note -->x", "1 < 2 bold x"},
       {"<span unclosed", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(VisibleMatchForm(c.html), c.form) << c.html;
 }
 
-TEST(VerifyMatchForm, FindsWholeKeysAcrossLineBreaksOnly) {
+TEST(VerifyMatchForm, FindsKeysPastWhiteSpace) {
   struct Case {
     const char* sheet;
     const char* key;
@@ -77,15 +81,15 @@ TEST(VerifyMatchForm, FindsWholeKeysAcrossLineBreaksOnly) {
     size_t start;
   };
   const Case cases[] = {
-      {"Guide2/5\nText", "Guide2/5", KeyEnd::Number, true, 0},
-      {"Gui\nde2/\n5", "Guide2/5", KeyEnd::Number, true, 0},   // wrapped in print
-      {"see12/5", "2/5", KeyEnd::Number, false, 0},            // a digit before it
-      {"2/55", "2/5", KeyEnd::Number, false, 0},               // a digit after it
+      {"Guide 2 / 5\nText", "Guide 2 / 5", KeyEnd::Number, true, 0},
+      {"Gui\nde2/\n5", "Guide 2 / 5", KeyEnd::Number, true, 0},  // wrapped in print
+      {"see 1 2/5", "2/5", KeyEnd::Number, false, 0},            // a digit before it
+      {"2/5 5", "2 / 5", KeyEnd::Number, false, 0},              // a digit after it
       {"12/5\n2/5", "2/5", KeyEnd::Number, true, 5},
-      {"x\n2/5\n1.First", "2/5", KeyEnd::Number, true, 2},     // the next line starts with a digit
+      {"x\n2/5\n1.First", "2/5", KeyEnd::Number, true, 2},       // the next line starts with a digit
       {"Page2/5", "2/5", KeyEnd::Number, true, 4},
-      {"Chapter...12", "Chapter...", KeyEnd::Annotation, true, 0},
-      {"Chapter...\n3", "Chapter...", KeyEnd::Annotation, true, 0},
+      {"Chapter ...12", "Chapter...", KeyEnd::Annotation, true, 0},
+      {"Chap ter...\n3", "Chapter ...", KeyEnd::Annotation, true, 0},
       {"Chapter...x", "Chapter...", KeyEnd::Annotation, false, 0},
       {"Chapter", "Chapter...", KeyEnd::Annotation, false, 0},
       {"", "2/5", KeyEnd::Number, false, 0},
@@ -95,7 +99,43 @@ TEST(VerifyMatchForm, FindsWholeKeysAcrossLineBreaksOnly) {
     size_t length = strlen(c.sheet);
     bool found = FindKey(c.sheet, 0, 0, length, c.key, strlen(c.key), c.keyEnd, &match);
     EXPECT_EQ(found, c.found) << c.sheet << " / " << c.key;
-    if (found && c.found) EXPECT_EQ(match.start, c.start) << c.sheet;
+    if (found && c.found) {
+      EXPECT_EQ(match.start, c.start) << c.sheet;
+    }
+  }
+}
+
+// Number lines are whole lines of the sheet: body text that holds "2/3"
+// is no candidate, and one spaced as the key is told from one that is not.
+TEST(VerifyMatchForm, FindsWholeLinesAndTellsTheirSpacing) {
+  struct Case {
+    const char* sheet;
+    const char* key;
+    bool found;
+    size_t start;
+    bool exact;
+  };
+  const Case cases[] = {
+      {"Text\n2 / 3\nMore", "2 / 3", true, 5, true},
+      {"2 / 3", "2 / 3", true, 0, true},
+      {"Mix 2/3 water\n2/3 water", "2 / 3", false, 0, false},  // pieces of longer lines
+      {"2 / 3 water", "2 / 3", false, 0, false},
+      {"file:///tmp/doc.html 2/3", "2 / 3", false, 0, false},  // a browser's footer line
+      {"body\n2/3\n2 / 3", "2 / 3", true, 5, false},           // the first, spaced otherwise
+      {"Guide\n2 / 3", "Guide 2 / 3", true, 0, true},           // broken where the key has a gap
+      {"Gui\nde 2 / 3", "Guide 2 / 3", true, 0, false},
+      {"12 / 3\n", "2 / 3", false, 0, false},
+      {"", "2 / 3", false, 0, false},
+  };
+  for (const Case& c : cases) {
+    LineMatch match = {0, 0, false};
+    size_t length = strlen(c.sheet);
+    bool found = FindLine(c.sheet, 0, 0, length, c.key, strlen(c.key), &match);
+    EXPECT_EQ(found, c.found) << c.sheet << " / " << c.key;
+    if (!found || !c.found) continue;
+    EXPECT_EQ(match.start, c.start) << c.sheet;
+    EXPECT_EQ(match.exact, c.exact) << c.sheet;
+    EXPECT_TRUE(match.end == length || c.sheet[match.end] == '\n') << c.sheet;
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/wide_text_win.h"
 #include "paging/file_ops.h"
 #include "test_files.h"
 
@@ -30,10 +31,15 @@ TEST(WindowsFileOpsTest, SharingWhileAJobHasTheFilesOpen) {
   EXPECT_FALSE(OpensWith(path, "r+b"));
   fclose(reading);
 
-  FILE* writing = OpenExclusiveForWriting(path.c_str());
-  ASSERT_NE(writing, nullptr);
-  EXPECT_FALSE(OpensWith(path, "rb"));
-  fclose(writing);
+  // A document a job holds: others may read it, not write it, and a second
+  // job cannot hold it.
+  HeldFile held;
+  ASSERT_EQ(OpenHeldFile(path.c_str(), true, &held), FileProblem::None);
+  EXPECT_TRUE(OpensWith(path, "rb"));
+  EXPECT_FALSE(OpensWith(path, "r+b"));
+  HeldFile second;
+  EXPECT_EQ(OpenHeldFile(path.c_str(), true, &second), FileProblem::Busy);
+  LetGo(&held);
 }
 
 TEST(WindowsFileOpsTest, FilesHeldByOthersStopTheJobUnchanged) {
@@ -42,22 +48,36 @@ TEST(WindowsFileOpsTest, FilesHeldByOthersStopTheJobUnchanged) {
   settings.markdownPath = folder.Path("doc.md");
   const std::string backup = folder.Path("doc.bak");
   WriteFileBytes(settings.markdownPath, "text\n");
+  // Held with no sharing at all, or held for reading with writing denied.
+  for (const char* mode : {"r+b", "rb"}) {
+    FILE* locked = _fsopen(settings.markdownPath.c_str(), mode, mode[1] == '+' ? _SH_DENYRW : _SH_DENYWR);
+    ASSERT_NE(locked, nullptr);
+    EXPECT_EQ(RunJob(Job::Insert, settings), "Busy:" + settings.markdownPath + "\r\n") << mode;
+    fclose(locked);
+    EXPECT_EQ(ReadFileBytes(settings.markdownPath), "text\n");
+    EXPECT_FALSE(FileExists(backup));
+  }
+}
 
-  // Held with no sharing at all: not even the backup copy can read it.
-  FILE* locked = _fsopen(settings.markdownPath.c_str(), "r+b", _SH_DENYRW);
-  ASSERT_NE(locked, nullptr);
-  EXPECT_EQ(RunJob(Job::Insert, settings),
-            "Error: These file are busy now.\r\n" + settings.markdownPath + "\r\n" + backup + "\r\n");
-  fclose(locked);
-  EXPECT_FALSE(FileExists(backup));
+// ReplaceFileW keeps what the user set on the document; a read-only one is
+// not replaced, and the cause is told.
+TEST(WindowsFileOpsTest, AttributesStayAndReadOnlyIsRefused) {
+  TempFolder folder;
+  JobSettings settings;
+  settings.markdownPath = folder.Path("doc.md");
+  WriteFileBytes(settings.markdownPath, "text\n");
+  wchar_t wide[kWidePathSize];
+  ASSERT_TRUE(Utf8ToWide(settings.markdownPath.c_str(), wide, kWidePathSize));
+  ASSERT_TRUE(SetFileAttributesW(wide, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(RunJob(Job::Insert, settings), "Total 1 pages.");
+  EXPECT_NE(GetFileAttributesW(wide) & FILE_ATTRIBUTE_HIDDEN, 0u);
 
-  // Held for reading: the backup is made, but the rewrite cannot begin.
-  FILE* held = _fsopen(settings.markdownPath.c_str(), "rb", _SH_DENYWR);
-  ASSERT_NE(held, nullptr);
-  EXPECT_EQ(RunJob(Job::Insert, settings), "Busy:" + settings.markdownPath + "\r\n");
-  fclose(held);
-  EXPECT_EQ(ReadFileBytes(settings.markdownPath), "text\n");
-  EXPECT_EQ(ReadFileBytes(backup), "text\n");
+  ASSERT_TRUE(SetFileAttributesW(wide, FILE_ATTRIBUTE_READONLY));
+  const std::string before = ReadFileBytes(settings.markdownPath);
+  EXPECT_EQ(RunJob(Job::Remove, settings),
+            "Error: Access is denied.\r\n" + settings.markdownPath + "\r\n");
+  EXPECT_EQ(ReadFileBytes(settings.markdownPath), before);
+  SetFileAttributesW(wide, FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(WindowsFileOpsTest, CopyReplacesAndKeepsAnUntouchedTarget) {

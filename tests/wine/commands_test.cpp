@@ -30,7 +30,7 @@ bool Checked(int row) {
   return SendMessageA(ControlHandles[row], BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-const int kLockedRows[] = {4, 10, 12, 14, 16, 21, 41, 42, 43, 44};
+const int kLockedRows[] = {4, 10, 12, 14, 16, 21, 41, 42, 43, 44, 47, 49};
 const int kFreeRows[] = {1, 2, 18, 19, 20, 24, 25, 30, 31, 33, 34, 35};
 
 TEST_F(CommandTest, ExecuteDeleteAndUndo) {
@@ -114,6 +114,10 @@ TEST_F(CommandTest, InputsLockedWhileAJobRuns) {
   EXPECT_EQ(Settings[kKeepExistingBackup], 1);
   EXPECT_TRUE(Checked(kKeepBackupRow));
   EXPECT_EQ(WindowText(ControlHandles[kLanguageRow]), "Japanese");
+  // A file dropped meanwhile is not taken: the job reads the paths.
+  DropFiles(window_, {Path("other.md"), Path("other.pdf")});
+  EXPECT_EQ(std::string(TextSlots[kMarkdownPath]), md);
+  EXPECT_STREQ(TextSlots[kPdfPath], "");
 
   ASSERT_TRUE(WaitForJobEnd());
   for (int row : kLockedRows) EXPECT_TRUE(IsWindowEnabled(ControlHandles[row])) << row;
@@ -292,14 +296,14 @@ struct DialogDriver {
   }
 };
 
-// Presses File select and answers the dialog: types the name and presses
-// OK, or cancels when the name is empty.
-DialogDriver UseFileDialog(HWND owner, const std::string& typeName) {
+// Presses File select (or another row's button) and answers the dialog:
+// types the name and presses OK, or cancels when the name is empty.
+DialogDriver UseFileDialog(HWND owner, const std::string& typeName, int row = kFileSelectRow) {
   DialogDriver driver;
   driver.owner = owner;
   driver.typeName = typeName;
   HANDLE thread = CreateThread(nullptr, 0, DialogDriver::Run, &driver, 0, nullptr);
-  Click(kFileSelectRow);
+  Click(row);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
   return driver;
@@ -334,6 +338,44 @@ TEST_F(CommandTest, FileDialog) {
     EXPECT_EQ(driver.filterText, "*.md");
     EXPECT_EQ(driver.fileName, c.expectedName);
     EXPECT_TRUE(SamePath(TextSlots[kMarkdownPath], c.expectedPath)) << TextSlots[kMarkdownPath];
+    EXPECT_STREQ(TextSlots[kResultText], "");
+  }
+}
+
+// PDF select starts in the document's folder: a bare name typed there is
+// the document's neighbour, whatever the current directory.
+TEST_F(CommandTest, PdfDialog) {
+  std::string folder = Path("book");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string md = folder + "\\book.md";
+  std::string pdf = folder + "\\Book export.pdf";
+  WriteFileBytes(md, SmallDocument());
+  WriteFileBytes(pdf, "%PDF-1.4\n");
+  struct Case {
+    const char* name;
+    std::string typeName;
+    std::string expectedPath;  // PdfPath afterwards
+  };
+  const Case kCases[] = {
+      {"cancelled", "", Path("old.pdf")},
+      {"a name in the document's folder", "Book export.pdf", pdf},
+      {"a full path", pdf, pdf},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    CloseWindow();
+    ResetStores();
+    OpenWindow();
+    SetTextSlot(kMarkdownPath, md.c_str());
+    SetTextSlot(kPdfPath, Path("old.pdf").c_str());
+    SetTextSlot(kResultText, "Total 3 pages.");
+    DialogDriver driver = UseFileDialog(window_, c.typeName, kPdfSelectRow);
+    ASSERT_TRUE(driver.found);
+    EXPECT_EQ(driver.filterCount, 1);
+    EXPECT_EQ(driver.filterText, "*.pdf");
+    EXPECT_EQ(driver.fileName, "");
+    EXPECT_TRUE(SamePath(TextSlots[kPdfPath], c.expectedPath)) << TextSlots[kPdfPath];
+    EXPECT_TRUE(SamePath(TextSlots[kMarkdownPath], md)) << TextSlots[kMarkdownPath];
     EXPECT_STREQ(TextSlots[kResultText], "");
   }
 }

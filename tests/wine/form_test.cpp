@@ -22,21 +22,33 @@ class FormTest : public WindowTest {
 
 TEST(LayoutTableStyles, MatchThePlatformFlags) {
   const DWORD kChild = WS_CHILD | WS_VISIBLE;
-  const DWORD kEdit = WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL;
+  const DWORD kStop = kChild | WS_GROUP | WS_TABSTOP;
+  const DWORD kEdit = kStop | WS_BORDER | ES_AUTOHSCROLL;
   struct Case {
     int row;
     DWORD style;
   };
   const Case kCases[] = {
-      {0, kChild | SS_LEFT},          {1, kChild | BS_PUSHBUTTON},  {5, DT_PATH_ELLIPSIS},
-      {9, kChild | SS_RIGHT},         {10, kEdit},                  {17, kChild | BS_GROUPBOX},
-      {18, kChild | BS_RADIOBUTTON},  {33, kChild | BS_CHECKBOX | BS_LEFT},
+      {0, kChild | SS_LEFT},          {1, kStop | BS_PUSHBUTTON},   {5, DT_PATH_ELLIPSIS},
+      {9, kChild | SS_RIGHT},         {10, kEdit},                  {17, kChild | WS_GROUP | BS_GROUPBOX},
+      {18, kStop | BS_RADIOBUTTON},   {19, kChild | BS_RADIOBUTTON}, {33, kStop | BS_CHECKBOX | BS_LEFT},
       {36, kChild | SS_LEFT},         {46, DT_WORDBREAK},           {21, kEdit},
+      {47, kStop | BS_PUSHBUTTON},    {48, DT_PATH_ELLIPSIS},       {49, kStop | BS_PUSHBUTTON},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.row);
     EXPECT_EQ(LayoutTable[c.row].style, c.style);
   }
+}
+
+// The window's class takes the icon from the module's resources, as the
+// program's do (the test binary carries the same icon).
+TEST_F(FormTest, TheWindowShowsTheProgramsIcon) {
+  OpenWindow();
+  HICON icon = reinterpret_cast<HICON>(GetClassLongPtrW(window_, GCLP_HICON));
+  ASSERT_NE(icon, nullptr);
+  EXPECT_NE(icon, LoadIconA(nullptr, IDI_APPLICATION));
+  EXPECT_EQ(icon, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)));
 }
 
 TEST_F(FormTest, CellIsTheDefaultFontsCell) {
@@ -97,6 +109,8 @@ const CaptionCase kCaptionCases[] = {
      "from search sites because of using transparent characters."},
     {41, "実行", "Execute"},
     {44, "復元", "Undo"},
+    {47, "PDF選択", "PDF select"},
+    {49, "PDF確認", "Check PDF"},
 };
 
 TEST_F(FormTest, CaptionsFollowTheLanguage) {
@@ -227,12 +241,15 @@ TEST_F(FormTest, PaintedRowsShowTheirTexts) {
   PumpMessages();
   EXPECT_FALSE(HasInk(window_, FormRectToPixels(kResultRow)));
   EXPECT_FALSE(HasInk(window_, FormRectToPixels(kMarkdownPathRow)));
+  EXPECT_FALSE(HasInk(window_, FormRectToPixels(kPdfPathRow)));
   SetTextSlot(kResultText, "Total 3 pages.");
   SetTextSlot(kMarkdownPath, "C:\\docs\\book.md");
+  SetTextSlot(kPdfPath, "C:\\docs\\book.pdf");
   InvalidateRect(window_, nullptr, TRUE);
   UpdateWindow(window_);
   EXPECT_TRUE(HasInk(window_, FormRectToPixels(kResultRow)));
   EXPECT_TRUE(HasInk(window_, FormRectToPixels(kMarkdownPathRow)));
+  EXPECT_TRUE(HasInk(window_, FormRectToPixels(kPdfPathRow)));
 }
 
 }  // namespace

@@ -47,6 +47,83 @@ TEST(ProgramManifest, AsInvokerSystemDpiAwareClassicControls) {
   EXPECT_FALSE(has("Common-Controls"));
 }
 
+// The version resource both programs carry: the product, what the program
+// is, and its version; no company. And the program's icon beside it.
+TEST(ProgramResources, VersionAndIconInBothPrograms) {
+  for (const char* name : {"Foliostamp.exe", "foliostamp-cli.exe"}) {
+    SCOPED_TRACE(name);
+    std::wstring path = Wide(ProgramPath(name));
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::string block(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, &block[0]));
+    auto value = [&](const char* key) -> std::string {
+      std::wstring query = L"\\StringFileInfo\\040904B0\\" + Wide(key);
+      wchar_t* text = nullptr;
+      UINT length = 0;
+      if (!VerQueryValueW(&block[0], query.c_str(), reinterpret_cast<void**>(&text), &length)) {
+        return "(none)";
+      }
+      return Utf8(std::wstring(text, length > 0 ? length - 1 : 0));
+    };
+    EXPECT_EQ(value("ProductName"), "Foliostamp");
+    EXPECT_EQ(value("FileVersion"), "1.10.0.0");
+    EXPECT_EQ(value("OriginalFilename"), name);
+    EXPECT_NE(value("FileDescription").find("page numbers for Markdown"), std::string::npos);
+    EXPECT_EQ(value("CompanyName"), "(none)");
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedLength = 0;
+    ASSERT_TRUE(VerQueryValueW(&block[0], L"\\", reinterpret_cast<void**>(&fixed), &fixedLength));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x0001000Au);  // 1.10
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+
+    HMODULE program = LoadLibraryExW(path.c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(program, nullptr);
+    HICON icon = static_cast<HICON>(LoadImageW(program, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+    EXPECT_NE(icon, nullptr);
+    if (icon != nullptr) DestroyIcon(icon);
+    FreeLibrary(program);
+  }
+}
+
+// "Open with" and a drop on the program's icon: the file is the first
+// argument, taken after the settings file, as a full path.
+TEST_F(ProgramTest, AFileOnTheCommandLine) {
+  ResetStores();
+  SetTextSlot(kHeaderText, "Kept header");
+  SetTextSlot(kMarkdownPath, "C:\\old\\book.md");
+  SetTextSlot(kPdfPath, "C:\\old\\book.pdf");
+  ASSERT_TRUE(WriteSettingsFile(Path("Foliostamp.ini").c_str()));
+  CreateDirectoryA(Path("drafts").c_str(), nullptr);
+  struct Case {
+    std::string arguments;
+    std::string markdownPath;
+    std::string pdfPath;
+  };
+  const Case kCases[] = {
+      {"drafts\\chapter.md", Path("drafts\\chapter.md"), "C:\\old\\book.pdf"},
+      {"\"drafts\\Chapter one.PDF\"", Path("drafts\\chapter.md"), Path("drafts\\Chapter one.PDF")},
+      {"", Path("drafts\\chapter.md"), Path("drafts\\Chapter one.PDF")},
+      {Path("日本語.md") + " ignored.md", Path("日本語.md"), Path("drafts\\Chapter one.PDF")},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.arguments);
+    {
+      ChildProgram program(folder_, c.arguments);
+      ASSERT_TRUE(program.started());
+      PostMessageA(program.window(), WM_CLOSE, 0, 0);
+      ASSERT_EQ(program.WaitForExit(20000), 0);
+    }
+    ResetStores();
+    ASSERT_TRUE(ReadSettingsFile(Path("Foliostamp.ini").c_str()));
+    EXPECT_EQ(std::string(TextSlots[kMarkdownPath]), c.markdownPath);
+    EXPECT_EQ(std::string(TextSlots[kPdfPath]), c.pdfPath);
+    EXPECT_STREQ(TextSlots[kHeaderText], "Kept header");
+  }
+}
+
 TEST_F(ProgramTest, ExitButtonAsksFirst) {
   ChildProgram program(folder_);
   ASSERT_TRUE(program.started());

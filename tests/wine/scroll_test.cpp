@@ -78,11 +78,11 @@ TEST_F(ScrollTest, VerticalRequests) {
     UINT code;
     int32_t origin;  // ScrollOrigin.y afterwards
   };
-  // The position stays within 0 .. 25 - (10 - 1) = 16.
+  // The position stays within 0 .. 29 - (10 - 1) = 20.
   const Step kSteps[] = {
       {SB_LINEDOWN, -1}, {SB_LINEDOWN, -2}, {SB_LINEUP, -1},     {SB_PAGEDOWN, -11},
-      {SB_BOTTOM, -16},  {SB_LINEDOWN, -16}, {SB_THUMBPOSITION, -16}, {SB_ENDSCROLL, -16},
-      {SB_PAGEUP, -6},   {SB_LINEUP, -5},   {SB_PAGEUP, 0},      {SB_LINEUP, 0},
+      {SB_BOTTOM, -20},  {SB_LINEDOWN, -20}, {SB_THUMBPOSITION, -20}, {SB_ENDSCROLL, -20},
+      {SB_PAGEUP, -10},  {SB_LINEUP, -9},   {SB_PAGEUP, 0},      {SB_LINEUP, 0},
   };
   for (const Step& step : kSteps) {
     Scroll(WM_VSCROLL, step.code);
@@ -99,8 +99,8 @@ TEST_F(ScrollTest, GrowingPullsTheFormBack) {
     int32_t originBefore, originAfter;
   };
   const Case kCases[] = {
-      {10, 20, -12, -5},  // 20 rows > -12 + 25: pulled back by 7
-      {10, 40, -12, 0},   // 27 capped at 12
+      {10, 20, -12, -9},  // 20 rows > -12 + 29: pulled back by 3
+      {10, 40, -12, 0},   // 23 capped at 12
       {10, 12, -12, -12}, // 12 rows still within the rest of the form
   };
   for (const Case& c : kCases) {

@@ -89,3 +89,55 @@ ToolOutcome RunTool(const std::string& tool, const std::string& folder,
 }
 
 unsigned SystemCodePage() { return GetACP(); }
+
+RunningTool StartTool(const std::string& tool, const std::string& folder,
+                      const std::vector<std::string>& arguments, const std::string& tag) {
+  std::wstring program = Wide(tool);
+  for (wchar_t& c : program) {
+    if (c == L'/') c = L'\\';
+  }
+  std::wstring commandLine = Quoted(program);
+  for (const std::string& argument : arguments) commandLine += L" " + Quoted(Wide(argument));
+  std::wstring wideFolder = Wide(folder);
+  std::wstring wideTag = Wide(tag);
+  HANDLE out = CreateOutputFile(wideFolder + L"\\out-" + wideTag + L".txt");
+  HANDLE err = CreateOutputFile(wideFolder + L"\\err-" + wideTag + L".txt");
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = INVALID_HANDLE_VALUE;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process = {};
+  std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+  mutableLine.push_back(L'\0');
+  BOOL started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+                 CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
+                                DETACHED_PROCESS, nullptr, wideFolder.c_str(), &startup, &process);
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
+  if (!started) return RunningTool{0};
+  CloseHandle(process.hThread);
+  return RunningTool{reinterpret_cast<long long>(process.hProcess)};
+}
+
+void KillTool(RunningTool* run) {
+  if (run->process == 0) return;
+  TerminateProcess(reinterpret_cast<HANDLE>(run->process), 137);
+  WaitForTool(run);
+}
+
+int WaitForTool(RunningTool* run) {
+  if (run->process == 0) return -1;
+  HANDLE process = reinterpret_cast<HANDLE>(run->process);
+  WaitForSingleObject(process, 120000);
+  DWORD code = 0;
+  int result = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE && code != 137
+                   ? static_cast<int>(code)
+                   : -1;
+  CloseHandle(process);
+  run->process = 0;
+  return result;
+}
+
+void PauseMicroseconds(long long microseconds) { Sleep(static_cast<DWORD>(microseconds / 1000)); }

@@ -1,6 +1,8 @@
 #include "wine_support.h"
 
+#include <shlobj.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "app/main_win.h"
@@ -138,6 +140,76 @@ DWORD WINAPI BoxAnswerer::Run(void* self) {
   return 0;
 }
 
+BoxWatcher::BoxWatcher(const char* title, int button) : title_(title), button_(button) {
+  thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+BoxWatcher::~BoxWatcher() {
+  Stop();
+}
+
+int BoxWatcher::Stop() {
+  if (thread_ != nullptr) {
+    stop_ = true;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+  return answered_;
+}
+
+DWORD WINAPI BoxWatcher::Run(void* self) {
+  BoxWatcher* watcher = static_cast<BoxWatcher*>(self);
+  while (!watcher->stop_) {
+    HWND box = FindWindowA("#32770", watcher->title_.c_str());
+    if (box != nullptr && IsWindowVisible(box)) {
+      watcher->answered_ = watcher->answered_ + 1;
+      SendMessageA(box, WM_COMMAND, MAKEWPARAM(watcher->button_, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(box, watcher->button_)));
+    }
+    Sleep(20);
+  }
+  return 0;
+}
+
+void DropFiles(HWND window, const std::vector<std::string>& paths) {
+  std::wstring names;
+  for (const std::string& path : paths) names += Wide(path) + L'\0';
+  names += L'\0';
+  size_t size = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(),
+         names.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+std::string FullPath(const std::string& path) {
+  wchar_t full[MAX_PATH * 4];
+  DWORD length = GetFullPathNameW(Wide(path).c_str(), MAX_PATH * 4, full, nullptr);
+  return Utf8(std::wstring(full, length < MAX_PATH * 4 ? length : 0));
+}
+
+namespace {
+
+// Before main: the tests change the current directory later.
+const std::string testPdfFolder = [] {
+  const char* folder = getenv("FOLIOSTAMP_TEST_PDFS");
+  return folder != nullptr ? FullPath(folder) : std::string();
+}();
+
+}  // namespace
+
+std::string TestPdfs() {
+  EXPECT_TRUE(!testPdfFolder.empty() && FileExists(testPdfFolder + "\\spill-fixed.pdf"))
+      << "no test PDFs in '" << testPdfFolder
+      << "': run scripts/make-test-pdfs.sh (scripts/test.sh does)";
+  return testPdfFolder;
+}
+
 void WindowTest::SetUp() {
   static bool registered = RegisterMainWindowClass(GetModuleHandleA(nullptr));
   ASSERT_TRUE(registered);
@@ -194,11 +266,11 @@ void WindowTest::RestartWindow() {
   OpenWindow();
 }
 
-std::string ProgramPath() {
+std::string ProgramPath(const char* name) {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
   std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of('\\') + 1) + "Foliostamp.exe";
+  return folder.substr(0, folder.find_last_of('\\') + 1) + name;
 }
 
 namespace {
@@ -217,14 +289,14 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM context) {
 
 }  // namespace
 
-ChildProgram::ChildProgram(const std::string& folder) {
-  std::string program = ProgramPath();
-  STARTUPINFOA startup = {};
+ChildProgram::ChildProgram(const std::string& folder, const std::string& arguments) {
+  std::wstring program = Wide(ProgramPath());
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  char commandLine[MAX_PATH + 2];
-  snprintf(commandLine, sizeof commandLine, "\"%s\"", program.c_str());
-  if (!CreateProcessA(program.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &process_)) {
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!arguments.empty()) commandLine += L" " + Wide(arguments);
+  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      Wide(folder).c_str(), &startup, &process_)) {
     return;
   }
   WaitForInputIdle(process_.hProcess, 10000);

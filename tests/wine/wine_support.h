@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "test_files.h"
 
@@ -65,6 +66,31 @@ class BoxAnswerer {
   HANDLE thread_ = nullptr;
 };
 
+// Answers every box with the given title with the given button for as long
+// as it lives, so that a box that should not appear cannot hang the test.
+class BoxWatcher {
+ public:
+  BoxWatcher(const char* title, int button);
+  ~BoxWatcher();
+  // Stops watching; the number of boxes it answered.
+  int Stop();
+
+ private:
+  static DWORD WINAPI Run(void* self);
+  std::string title_;
+  int button_;
+  volatile bool stop_ = false;
+  volatile int answered_ = 0;
+  HANDLE thread_ = nullptr;
+};
+
+// Drops files on a window as the shell does (WM_DROPFILES with an HDROP the
+// window frees), sent so it is handled before this returns.
+void DropFiles(HWND window, const std::vector<std::string>& paths);
+
+// The full path of a path, taken against the current directory now.
+std::string FullPath(const std::string& path);
+
 // A fresh program state and a fresh main window in its own temp folder.
 // A settings file may be placed there before the window is opened.
 class WindowTest : public ::testing::Test {
@@ -93,13 +119,18 @@ class WindowTest : public ::testing::Test {
   HWND window_ = nullptr;
 };
 
-// Foliostamp.exe beside the tests.
-std::string ProgramPath();
+// Foliostamp.exe beside the tests, or another program there.
+std::string ProgramPath(const char* name = "Foliostamp.exe");
+
+// The folder of the PDFs that scripts/make-test-pdfs.sh makes, as a full
+// path, taken before any test changes the current directory.
+std::string TestPdfs();
 
 // The real Foliostamp.exe, started in a folder as a user would.
 class ChildProgram {
  public:
-  explicit ChildProgram(const std::string& folder);
+  // arguments: the command line after the program's name, as typed.
+  explicit ChildProgram(const std::string& folder, const std::string& arguments = "");
   ~ChildProgram();
   bool started() const { return window_ != nullptr; }
   HWND window() const { return window_; }
