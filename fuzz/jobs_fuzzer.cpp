@@ -6,6 +6,7 @@
 //
 //   - a job that reports an error leaves the document's bytes as they were,
 //     and a refused one makes no backup and writes no other file;
+//   - a job asked for no backup makes none, and Undo then finds none;
 //   - a job leaves no stray file beside the document;
 //   - the counting pass's total is the writing pass's last counter, and
 //     "Total N pages." reports it;
@@ -230,7 +231,8 @@ void TakeOptions(const uint8_t** data, size_t* size) {
   o.stretch = (b[2] & 0xF0) == 0xF0;
   o.stretchLine = b[6];
   o.stretchShape = b[7];
-  o.executes = 1 + b[8] % 3;
+  o.executes = 1 + (b[8] & 0x7F) % 3;
+  o.input.noBackup = (b[8] & 0x80) ? kSwitchValues[1 + (b[1] & 1)] : 0;
   o.splits[0] = b[9];
   o.splits[1] = b[10];
 
@@ -278,10 +280,10 @@ void ShowBytes(const char* label, const char* data, size_t length) {
 
 [[noreturn]] void Violation(const char* what) {
   fprintf(stderr, "\n== invariant broken in %s: %s\n", currentJob, what);
-  fprintf(stderr, "  options: color %d position %d format %d keep %d first %d annotate %d\n",
+  fprintf(stderr, "  options: color %d position %d format %d keep %d first %d annotate %d no backup %d\n",
           options.input.colorChoice, options.input.positionChoice, options.input.formatChoice,
           options.input.keepExistingBackup, options.input.numberFirstPage,
-          options.input.annotateHeadings);
+          options.input.annotateHeadings, options.input.noBackup);
   ShowBytes("toc", options.input.tocPageCount, strlen(options.input.tocPageCount));
   ShowBytes("skip", options.input.skipPages, strlen(options.input.skipPages));
   ShowBytes("header", options.header, strlen(options.header));
@@ -654,11 +656,16 @@ void CheckTotals() {
   if (strcmp(resultText, expected) != 0) Violation("the job did not report its page total");
 }
 
-// A rewriting job in place that did its work: its totals, its backup, and
-// its output, left in outBytes; returns the output's size.
+// A rewriting job in place that did its work: its totals, its backup (or
+// none, when asked for none), and its output, left in outBytes; returns
+// the output's size.
 size_t CheckRewrite(const char* inBytes, size_t inSize, char* outBytes) {
   CheckTotals();
-  CheckBackupEquals(inBytes, inSize);
+  if (options.input.noBackup == 0) {
+    CheckBackupEquals(inBytes, inSize);
+  } else if (FileExists(backupPath)) {
+    Violation("a job asked for no backup made one");
+  }
   return ReadWhole(markdownPath, outBytes, "the document is gone");
 }
 
@@ -900,6 +907,9 @@ void CheckBooks(size_t size, const char* expected, size_t expectedSize) {
     CheckCodeKept(in, inSize, secondOutput, outSize);
   }
   if (reached != total) Violation("a book does not end on its total");
+  for (int k = 0; k < count && options.input.noBackup != 0; ++k) {
+    if (FileExists(chapterBackups[k])) Violation("a book asked for no backups made one");
+  }
 
   currentJob = "Delete after a book";
   JobInput input = options.input;
@@ -990,8 +1000,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Undo gives back the original bytes; then the numbered text again.
     currentJob = "Undo after Execute";
     UndoFromBackup(options.input, TakeResult, nullptr);
-    CheckMarkdownEquals(document, documentSize, "undo after execute did not give back the original");
-    WriteFile(markdownPath, insertOutput, removeInputSize);
+    if (options.input.noBackup == 0) {
+      CheckMarkdownEquals(document, documentSize, "undo after execute did not give back the original");
+      WriteFile(markdownPath, insertOutput, removeInputSize);
+    } else {
+      if (strcmp(resultText, "There is no .bak file.\n") != 0) Violation("undo without a backup");
+      CheckMarkdownEquals(insertOutput, removeInputSize, "undo without a backup changed the document");
+    }
 
     currentJob = "Check";
     CheckPageNumbers(options.input, TakeResult, nullptr);
