@@ -1,22 +1,38 @@
 // libFuzzer target: runs every job on a document made from arbitrary bytes
-// and arbitrary options, and checks two kinds of rules.
+// and arbitrary options, and judges what they write by properties that hold
+// whatever the line rules say. Where it must look at lines (to count our
+// number lines and annotations, find code, or tell whether a document is
+// one the jobs leave settled) it asks the passes' own line rules.
 //
-// Properties that hold whatever the line rules say:
-//   - a job that reports an error leaves the document's bytes as they were;
-//   - the writing pass ends on the page the counting pass counted;
-//   - Undo after a successful Execute gives back the original bytes;
-//   - Delete after any number of Executes leaves no more number lines and
-//     heading annotations than the original had;
-//   - Execute twice equals Execute once, for documents with one line-ending
-//     style and no stray number lines;
+//   - a job that reports an error leaves the document's bytes as they were,
+//     and a refused one makes no backup and writes no other file;
+//   - a job asked for no backup makes none, and Undo then finds none;
+//   - a job leaves no stray file beside the document;
+//   - the counting pass's total is the writing pass's last counter, and
+//     "Total N pages." reports it;
+//   - the number lines Execute writes into a document that had none: one
+//     at the top ("From the first page") and one after every page break
+//     that is not the last line, each showing the total in the chosen
+//     format, pages in order;
+//   - nothing inside fenced code changes but annotation removal: the code
+//     lines of Execute's output are the input's, in order, each unchanged
+//     or, where it held our annotation, cut before it (keeping a heading's
+//     closing marks or attribute block) with none left;
+//   - Undo after Execute gives back the original bytes;
 //   - check says "differs" exactly when Execute would change the document;
-//     Execute to another file writes what Execute in place writes; a book of
-//     one file is numbered as Execute numbers it, and a book of several
-//     shows one total and comes apart again with Delete;
+//   - Execute and Delete to another file write what they write in place;
+//   - for a document with one line-ending style, no lone CR and number
+//     lines only where the jobs put them: Execute twice equals Execute
+//     once, and Delete after Execute equals Delete on the original (but
+//     for one line ending Execute may add at the very end of a document
+//     that does not end with LF);
+//   - Delete after any number of Executes leaves no more number lines and
+//     annotations than the original had;
+//   - a book of one file is numbered as Execute numbers it; a book of
+//     several shows one total on every file, its number lines show it,
+//     its last file ends on it, and Delete leaves no more of ours;
 //   - the counting pass takes the document for UTF-8 exactly when a plain
 //     reference decoder does (or it starts with a byte order mark).
-// And the line rules themselves, followed line by line (CheckLines), so a
-// lost, doubled, moved or altered line is caught too.
 // A broken rule prints what it saw and aborts, so libFuzzer keeps the input.
 //
 // Input layout: kOptionBytes bytes choose the options (see TakeOptions);
@@ -33,7 +49,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "paging/job_steps.h"
 #include "paging/jobs.h"
+#include "paging/line_rules.h"
 
 namespace {
 
@@ -42,21 +60,14 @@ namespace {
 
 constexpr size_t kOptionBytes = 11;
 constexpr size_t kMaxDocument = 256 * 1024;
-constexpr size_t kPieceLimit = 199999;          // the longest piece the jobs read at once
 constexpr size_t kMaxStretch = 4 * kPieceLimit;  // longest line a stretch makes
 constexpr size_t kDocumentCapacity = kMaxDocument + kMaxStretch + 16;
 // Enough for any legal output of a document of kDocumentCapacity bytes: at
-// most one page-number line (under 1100 bytes) per 36-byte page break, or
-// one 60-byte annotation per 3-byte heading.
+// most two lines of under 1100 bytes per 36-byte page break, or one 60-byte
+// annotation per 3-byte heading.
 constexpr size_t kTextCapacity = size_t{1} << 25;
-constexpr size_t kMaxLines = kTextCapacity + 2;
 constexpr size_t kHeadLimit = 1003;
 
-const char kPageBreakMarker[] = "<div style=\"page-break-after:always";
-const char kTocMarker[] = "[TOC]";
-const char kNumberDivHead[] = "<div style=\"text-align:";
-const char kNumberDivTail[] = "</span></div>";
-const char kHeadingAnnotation[] = " <span style=\"color: transparent;\">";
 const char kTooLongText[] = "Error: Header, colour or font size text is too long.\r\n";
 const char kLineBreakText[] = "Error: Header, colour or font size text has a line break.\r\n";
 
@@ -71,21 +82,14 @@ char document[kDocumentCapacity];
 char insertOutput[kTextCapacity];
 char secondOutput[kTextCapacity];
 char removeOutput[kTextCapacity];
+char removedOriginal[kTextCapacity];  // Delete on the original
+char removedLast[kTextCapacity];      // Delete on what the Executes left
 char scratch[kTextCapacity];
 char resultText[32000];
 
-// Physical lines of a text: line k is [starts[k], starts[k + 1]).
-struct Text {
-  const char* data;
-  size_t size;
-  uint32_t* starts;
-  size_t count;
-};
-
+// Where the document's lines start, for stretching and cutting it.
 uint32_t documentStarts[kDocumentCapacity + 2];
-uint32_t insertStarts[kMaxLines];
-uint32_t secondStarts[kMaxLines];
-uint32_t removeStarts[kMaxLines];
+size_t documentLines;
 
 // ---------------------------------------------------------------------------
 // Options.
@@ -227,7 +231,8 @@ void TakeOptions(const uint8_t** data, size_t* size) {
   o.stretch = (b[2] & 0xF0) == 0xF0;
   o.stretchLine = b[6];
   o.stretchShape = b[7];
-  o.executes = 1 + b[8] % 3;
+  o.executes = 1 + (b[8] & 0x7F) % 3;
+  o.input.noBackup = (b[8] & 0x80) ? kSwitchValues[1 + (b[1] & 1)] : 0;
   o.splits[0] = b[9];
   o.splits[1] = b[10];
 
@@ -275,10 +280,10 @@ void ShowBytes(const char* label, const char* data, size_t length) {
 
 [[noreturn]] void Violation(const char* what) {
   fprintf(stderr, "\n== invariant broken in %s: %s\n", currentJob, what);
-  fprintf(stderr, "  options: color %d position %d format %d keep %d first %d annotate %d\n",
+  fprintf(stderr, "  options: color %d position %d format %d keep %d first %d annotate %d no backup %d\n",
           options.input.colorChoice, options.input.positionChoice, options.input.formatChoice,
           options.input.keepExistingBackup, options.input.numberFirstPage,
-          options.input.annotateHeadings);
+          options.input.annotateHeadings, options.input.noBackup);
   ShowBytes("toc", options.input.tocPageCount, strlen(options.input.tocPageCount));
   ShowBytes("skip", options.input.skipPages, strlen(options.input.skipPages));
   ShowBytes("header", options.header, strlen(options.header));
@@ -288,19 +293,21 @@ void ShowBytes(const char* label, const char* data, size_t length) {
   abort();
 }
 
-[[noreturn]] void LineViolation(const char* what, const Text& in, size_t i, const Text& out, size_t j) {
-  fprintf(stderr, "\n== %s: input line %zu of %zu, output line %zu of %zu\n", what, i, in.count, j,
-          out.count);
-  for (size_t k = i >= 2 ? i - 2 : 0; k < in.count && k <= i + 1; ++k) {
-    char label[40];
-    snprintf(label, sizeof label, "input line %zu", k);
-    ShowBytes(label, in.data + in.starts[k], in.starts[k + 1] - in.starts[k]);
-  }
-  for (size_t k = j >= 3 ? j - 3 : 0; k < out.count && k <= j + 2; ++k) {
-    char label[40];
-    snprintf(label, sizeof label, "output line %zu", k);
-    ShowBytes(label, out.data + out.starts[k], out.starts[k + 1] - out.starts[k]);
-  }
+// Two texts that should have been equal, from where they part.
+[[noreturn]] void DifferenceViolation(const char* what, const char* a, size_t aSize, const char* b,
+                                      size_t bSize) {
+  size_t k = 0;
+  while (k < aSize && k < bSize && a[k] == b[k]) ++k;
+  size_t from = k > 40 ? k - 40 : 0;
+  fprintf(stderr, "\n== %s: they part at byte %zu\n", what, k);
+  ShowBytes("expected, from there", a + from, aSize - from);
+  ShowBytes("found, from there", b + from, bSize - from);
+  Violation(what);
+}
+
+[[noreturn]] void LineViolation(const char* what, const char* line, size_t length) {
+  fprintf(stderr, "\n== %s\n", what);
+  ShowBytes("the line", line, length);
   Violation(what);
 }
 
@@ -402,411 +409,170 @@ void CheckNoStrayFiles() {
 }
 
 // ---------------------------------------------------------------------------
-// Lines and the tests the jobs apply to them.
+// Lines, as the jobs' reader hands them out, judged by the passes' rules.
 
-void SplitLines(Text* text, const char* data, size_t size, uint32_t* starts) {
-  text->data = data;
-  text->size = size;
-  text->starts = starts;
-  size_t count = 0;
-  size_t at = 0;
-  while (at < size) {
-    starts[count++] = static_cast<uint32_t>(at);
-    const void* lf = memchr(data + at, '\n', size - at);
-    at = lf == nullptr ? size : static_cast<size_t>(static_cast<const char*>(lf) - data) + 1;
-  }
-  starts[count] = static_cast<uint32_t>(size);
-  text->count = count;
-}
-
+// A physical line: [offset, offset + length) of its text, LF included.
 struct Line {
   const char* data;
   size_t length;
+  size_t offset;
 };
 
-Line LineAt(const Text& text, size_t k) {
-  Line line = {text.data + text.starts[k], text.starts[k + 1] - text.starts[k]};
-  return line;
-}
-
-bool Begins(const Line& line, const char* marker) {
-  size_t length = strlen(marker);
-  return line.length >= length && memcmp(line.data, marker, length) == 0;
-}
-
-bool Same(const Line& a, const Line& b) {
-  return a.length == b.length && memcmp(a.data, b.data, a.length) == 0;
-}
-
-bool IsPageBreak(const Line& line) { return Begins(line, kPageBreakMarker); }
-bool IsToc(const Line& line) { return Begins(line, kTocMarker); }
-bool IsBlank(const Line& line) { return line.length > 0 && (line.data[0] == '\r' || line.data[0] == '\n'); }
-bool FitsOnePiece(const Line& line) { return line.length <= kPieceLimit; }
-
-size_t TextEnd(const Line& line) {
-  size_t end = line.length;
-  while (end > 0 && (line.data[end - 1] == '\r' || line.data[end - 1] == '\n')) --end;
-  return end;
-}
-
-bool IsOldNumberLine(const Line& line) {
-  if (!FitsOnePiece(line) || !Begins(line, kNumberDivHead)) return false;
-  size_t end = TextEnd(line);
-  size_t tail = strlen(kNumberDivTail);
-  return end >= tail && memcmp(line.data + end - tail, kNumberDivTail, tail) == 0;
-}
-
-// Offset of the space after the '#' characters, or -1 when not a heading.
-long HeadingSpace(const Line& line) {
-  size_t k = 0;
-  while (k < line.length && line.data[k] == ' ') ++k;
-  size_t hashes = k;
-  while (k < line.length && line.data[k] == '#') ++k;
-  if (k == hashes || k >= line.length || line.data[k] != ' ') return -1;
-  return static_cast<long>(k);
-}
-
-long FindAnnotation(const Line& line, size_t from) {
-  size_t length = strlen(kHeadingAnnotation);
-  for (size_t k = from; k + length <= line.length; ++k) {
-    if (memcmp(line.data + k, kHeadingAnnotation, length) == 0) return static_cast<long>(k);
-  }
-  return -1;
-}
-
-// The line ending the jobs add, from the end of the first physical line.
-const char* LineEnding(const Text& text) {
-  if (text.count == 0) return "\n";
-  Line first = LineAt(text, 0);
-  return first.length >= 2 && first.data[first.length - 2] == '\r' ? "\r\n" : "\n";
-}
-
-int32_t Saturate(int64_t value) {
-  if (value > 2147483647) return 2147483647;
-  if (value < -2147483647 - 1) return -2147483647 - 1;
-  return static_cast<int32_t>(value);
-}
-
-int32_t CountPageBreak(int32_t page) {
-  if (page < 10000) page = Saturate(int64_t{page} + options.skipCounts[page]);
-  return Saturate(int64_t{page} + 1);
-}
-
-// The first piece of a line, as the jobs' line tests see it.
-Line FirstPiece(const Line& line) {
-  Line piece = {line.data, line.length < kPieceLimit ? line.length : kPieceLimit};
-  return piece;
-}
-
-// Pages counted as both passes count them, from `page` on.
-int32_t CountFrom(const Text& text, int32_t page) {
-  for (size_t k = 0; k < text.count; ++k) {
-    Line line = LineAt(text, k);
-    if (IsPageBreak(line)) {
-      page = CountPageBreak(page);
-    } else if (IsToc(line)) {
-      page = Saturate(int64_t{page} + options.tocPages - 1);
-    }
-  }
-  return page;
-}
-
-int32_t ExpectedTotal(const Text& text) { return CountFrom(text, 1); }
-
-// Reads a page number as "%d" writes one that is at least 1.
-bool ParsePage(const char** at, const char* end, int32_t* page) {
-  const char* p = *at;
-  if (p >= end || *p < '1' || *p > '9') return false;
-  int64_t value = 0;
-  while (p < end && *p >= '0' && *p <= '9') {
-    value = value * 10 + (*p - '0');
-    if (value > 2147483647) return false;
-    ++p;
-  }
-  *at = p;
-  *page = static_cast<int32_t>(value);
-  return true;
-}
-
-bool Expect(const char** at, const char* end, const char* text) {
-  size_t length = strlen(text);
-  if (static_cast<size_t>(end - *at) < length || memcmp(*at, text, length) != 0) return false;
-  *at += length;
-  return true;
-}
-
-// ---------------------------------------------------------------------------
-// The pass's rules, line by line: the output must be the input with exactly
-// the lines each rule adds, drops or rebuilds, in the input's order. Page
-// numbers are followed with the pass's own counting.
-
-struct Walk {
-  const Text* in;
-  const Text* out;
-  bool inserting;
-  int32_t total;
-  const char* eol;
-  char head[1300];
-  size_t i;  // next input line
-  size_t j;  // next output line
-};
-
-[[noreturn]] void WalkViolation(const Walk& w, const char* what) {
-  LineViolation(what, *w.in, w.i, *w.out, w.j);
-}
-
-void ComposeHead(Walk& w) {
-  const JobInput& o = options.input;
-  const char* color = o.colorChoice == 0 ? "black" : o.colorChoice == 1 ? "gray" : options.color;
-  snprintf(w.head, sizeof w.head, "%s%s\"><span style=\"font-size: %s%%; color:%s\">%s%s", kNumberDivHead,
-           o.positionChoice == 0 ? " right" : " center", options.font, color, options.header,
-           options.header[0] != '\0' ? "&nbsp;&nbsp;&nbsp;" : "");
-}
-
-// The input line in hand reaches the output unchanged.
-void ExpectSame(Walk& w) {
-  if (w.j >= w.out->count || !Same(LineAt(*w.in, w.i), LineAt(*w.out, w.j))) {
-    WalkViolation(w, "input line lost, changed or moved");
-  }
-  ++w.i;
-  ++w.j;
-}
-
-// The input line in hand, then the job's line ending when it has no LF.
-void ExpectSameThenEnding(Walk& w) {
-  Line from = LineAt(*w.in, w.i);
-  bool hasLf = from.length > 0 && from.data[from.length - 1] == '\n';
-  size_t added = hasLf ? 0 : strlen(w.eol);
-  if (w.j >= w.out->count) WalkViolation(w, "input line lost, changed or moved");
-  Line to = LineAt(*w.out, w.j);
-  if (to.length != from.length + added || memcmp(to.data, from.data, from.length) != 0 ||
-      memcmp(to.data + from.length, w.eol, added) != 0) {
-    WalkViolation(w, "input line lost, changed or moved");
-  }
-  ++w.i;
-  ++w.j;
-}
-
-// A blank line made of the job's line ending.
-void ExpectAddedBlank(Walk& w) {
-  size_t length = strlen(w.eol);
-  if (w.j >= w.out->count) WalkViolation(w, "blank line missing after a page break");
-  Line line = LineAt(*w.out, w.j);
-  if (line.length != length || memcmp(line.data, w.eol, length) != 0) {
-    WalkViolation(w, "blank line missing after a page break");
-  }
-  ++w.j;
-}
-
-// A page-number line for the given page. A header text may hold line breaks,
-// so it can span several physical lines of the output.
-void ExpectNumberLine(Walk& w, int32_t page) {
-  if (w.j >= w.out->count) WalkViolation(w, "page-number line missing");
-  const char* start = w.out->data + w.out->starts[w.j];
-  const char* at = start;
-  const char* end = w.out->data + w.out->size;
-  int32_t shownPage = 0;
-  int32_t shownTotal = 0;
-  bool parenthesised = options.input.formatChoice != 0;
-  if (!Expect(&at, end, w.head) || !Expect(&at, end, parenthesised ? " ( " : " ") ||
-      !ParsePage(&at, end, &shownPage) || !Expect(&at, end, " / ") || !ParsePage(&at, end, &shownTotal) ||
-      !Expect(&at, end, parenthesised ? " )" : "") || !Expect(&at, end, kNumberDivTail) ||
-      !Expect(&at, end, w.eol)) {
-    WalkViolation(w, "page-number line missing or malformed");
-  }
-  if (shownPage != page) WalkViolation(w, "page-number line shows the wrong page");
-  if (shownTotal != w.total) WalkViolation(w, "page-number line shows the wrong total");
-  for (const char* p = start; p < at; ++p) w.j += *p == '\n';
-}
-
-// A heading line: its first annotation, wherever it stands, and everything
-// after it go, and so does its line end; when adding, a new annotation
-// follows if the line still fits in one piece with it. A heading without
-// annotation is left as it is by Delete, and by Execute when the line is
-// longer than a piece; Execute rebuilds a shorter one with the job's line
-// ending.
-void ExpectHeading(Walk& w, size_t space, int32_t page) {
-  Line from = LineAt(*w.in, w.i);
-  long annotation = FindAnnotation(from, space);
-  bool rebuild = annotation >= 0 || (w.inserting && FitsOnePiece(from));
-  if (!rebuild) {
-    ExpectSame(w);
-    return;
-  }
-  if (w.j >= w.out->count) WalkViolation(w, "heading line lost");
-  Line to = LineAt(*w.out, w.j);
-  size_t keep = annotation >= 0 ? static_cast<size_t>(annotation) : TextEnd(from);
-  if (to.length < keep || memcmp(to.data, from.data, keep) != 0) WalkViolation(w, "heading text changed");
-  const char* at = to.data + keep;
-  const char* end = to.data + to.length;
-  if (w.inserting && options.input.annotateHeadings != 0) {
-    char number[40];
-    size_t numberLength = static_cast<size_t>(snprintf(number, sizeof number, " ...%d</span>", page));
-    bool fits = keep + strlen(kHeadingAnnotation) + numberLength + strlen(w.eol) <= kPieceLimit;
-    if (fits && (!Expect(&at, end, kHeadingAnnotation) || !Expect(&at, end, number))) {
-      WalkViolation(w, "heading annotation missing, malformed or with the wrong page");
-    }
-  }
-  if (!Expect(&at, end, w.eol) || at != end) WalkViolation(w, "heading line ends wrongly");
-  ++w.i;
-  ++w.j;
-}
-
-// A page break and what the pass writes after it: the blank line (copied
-// or added), the page-number line (Execute only), and then the next line
-// dropped when it is an old page-number line; whatever comes next is
-// examined like any other line.
-void WalkPageBreak(Walk& w, int32_t page) {
-  const Text& in = *w.in;
-  ExpectSame(w);
-  if (w.i == in.count) return;
-  if (IsBlank(LineAt(in, w.i))) {
-    if (w.inserting && w.i + 1 == in.count) {
-      // The number line goes on a line of its own, so a last blank line
-      // without LF gets the job's line ending first.
-      ExpectSameThenEnding(w);
-      ExpectNumberLine(w, page);
-      return;
-    }
-    ExpectSame(w);
-    if (w.i == in.count) return;
-  } else {
-    ExpectAddedBlank(w);
-  }
-  if (w.inserting) ExpectNumberLine(w, page);
-  if (IsOldNumberLine(LineAt(in, w.i))) ++w.i;
-}
-
-// Follows a document from `firstPage` on, with a number line at its top
-// when numberTop; returns the page the pass ends on.
-int32_t CheckLines(const Text& in, const Text& out, bool inserting, int32_t total, int32_t firstPage,
-                   bool numberTop) {
-  Walk w;
-  w.in = &in;
-  w.out = &out;
-  w.inserting = inserting;
-  w.total = total;
-  w.eol = LineEnding(in);
-  w.i = 0;
-  w.j = 0;
-  ComposeHead(w);
-
-  int32_t page = firstPage;
-  if (in.count > 0) {
-    if (inserting && numberTop) ExpectNumberLine(w, page);
-    if (IsOldNumberLine(LineAt(in, 0))) ++w.i;
-  }
-  while (w.i < in.count) {
-    Line line = LineAt(in, w.i);
-    long space = HeadingSpace(FirstPiece(line));
-    if (IsPageBreak(line)) {
-      page = CountPageBreak(page);
-      WalkPageBreak(w, page);
-    } else if (IsToc(line)) {
-      ExpectSame(w);
-      page = Saturate(int64_t{page} + options.tocPages - 1);
-    } else if (space >= 0) {
-      ExpectHeading(w, static_cast<size_t>(space), page);
-    } else {
-      ExpectSame(w);
-    }
-  }
-  if (w.j != out.count) WalkViolation(w, "output lines the job should not have written");
-  return page;
-}
-
-// ---------------------------------------------------------------------------
-// The jobs.
-
-void CheckTotal(int32_t total) {
-  char expected[64];
-  snprintf(expected, sizeof expected, "Total %d pages.", total);
-  if (strcmp(resultText, expected) != 0) Violation("the job did not report the expected page total");
-  if (lastReport.outcome != JobOutcome::Done) Violation("a page total reported without the outcome Done");
-}
-
-void CheckBackupEquals(const char* data, size_t size) {
-  size_t backupSize = 0;
-  if (!ReadFile(backupPath, scratch, &backupSize)) Violation("no backup after the job");
-  if (backupSize != size || memcmp(scratch, data, size) != 0) Violation("the backup differs from the job's input");
-}
-
-void CheckMarkdownEquals(const char* data, size_t size, const char* what) {
-  size_t markdownSize = 0;
-  if (!ReadFile(markdownPath, scratch, &markdownSize) || markdownSize != size ||
-      memcmp(scratch, data, size) != 0) {
-    Violation(what);
-  }
-}
-
-// Lengthens one line of the document past the piece size, keeping its
-// start (where the markers are) and its end.
-size_t Stretch(size_t size) {
-  static const size_t kTargets[8] = {kPieceLimit - 1, kPieceLimit, kPieceLimit + 1, kPieceLimit + 2,
-                                     2 * kPieceLimit - 1, 2 * kPieceLimit, 2 * kPieceLimit + 1,
-                                     3 * kPieceLimit + 7};
-  static const char kFillers[4] = {'x', ' ', '#', '\r'};
-  Text text;
-  SplitLines(&text, document, size, documentStarts);
-  size_t lineStart = 0;
-  size_t lineLength = 0;
-  if (text.count > 0) {
-    Line line = LineAt(text, options.stretchLine % text.count);
-    lineStart = static_cast<size_t>(line.data - document);
-    lineLength = line.length;
-  }
-  size_t target = kTargets[options.stretchShape & 7];
-  if (lineLength >= target) return size;
-  size_t fill = target - lineLength;
-  size_t end = TextEnd(Line{document + lineStart, lineLength});
+struct LineCursor {
+  const char* data;
+  size_t size;
   size_t at;
-  switch (options.stretchShape >> 5) {
-    case 0: at = 0; break;
-    case 1: at = 1; break;
-    case 2: at = 2; break;
-    case 3: at = 35; break;
-    case 4: at = 36; break;
-    case 5: at = end > 0 ? end - 1 : 0; break;
-    default: at = end; break;
+};
+
+LineCursor StartLines(const char* data, size_t size) { return LineCursor{data, size, 0}; }
+
+bool NextLine(LineCursor* cursor, Line* line) {
+  if (cursor->at >= cursor->size) return false;
+  size_t at = cursor->at;
+  const void* lf = memchr(cursor->data + at, '\n', cursor->size - at);
+  size_t end = lf == nullptr ? cursor->size
+                             : static_cast<size_t>(static_cast<const char*>(lf) - cursor->data) + 1;
+  *line = Line{cursor->data + at, end - at, at};
+  cursor->at = end;
+  return true;
+}
+
+bool IsLastLine(const LineCursor& cursor) { return cursor.at >= cursor.size; }
+
+// The first piece of a line, as the jobs' tests see it: at most a piece,
+// and for the document's first line, after a byte order mark.
+LinePiece FirstPiece(const Line& line) {
+  bool whole = line.length <= kPieceLimit;
+  LinePiece piece = {line.data, whole ? line.length : kPieceLimit, true, whole, line.offset};
+  return AfterByteOrderMark(piece);
+}
+
+// The whole line as one piece, after a byte order mark.
+LinePiece WholeLine(const Line& line) {
+  return AfterByteOrderMark(LinePiece{line.data, line.length, true, true, line.offset});
+}
+
+// Where the document's front matter ends, as the counting pass decides it:
+// 0 when there is none (an unclosed one is none).
+uint64_t FrontMatterEndOf(const char* data, size_t size) {
+  using State = FrontMatterScan::State;
+  FrontMatterScan scan;
+  StartFrontMatter(&scan);
+  LineCursor cursor = StartLines(data, size);
+  Line line;
+  while ((scan.state == State::Start || scan.state == State::Open) && NextLine(&cursor, &line)) {
+    FeedFrontMatter(&scan, FirstPiece(line));
   }
-  if (at > end) at = end;
-  at += lineStart;
-  memmove(document + at + fill, document + at, size - at);
-  memset(document + at, kFillers[(options.stretchShape >> 3) & 3], fill);
-  return size + fill;
+  return scan.state == State::Closed ? scan.end : 0;
 }
 
-// The bytes of a file, or a violation when it is gone.
-size_t ReadWhole(const char* path, char* buffer, const char* what) {
-  size_t size = 0;
-  if (!ReadFile(path, buffer, &size)) Violation(what);
-  return size;
+// Walks a document's lines with the passes' walk, telling each one's kind.
+struct DocumentWalk {
+  LineCursor cursor;
+  MarkdownWalk walk;
+};
+
+DocumentWalk StartDocumentWalk(const char* data, size_t size, uint64_t frontMatterEnd) {
+  DocumentWalk walk = {StartLines(data, size), {}};
+  StartWalk(&walk.walk, frontMatterEnd);
+  return walk;
 }
 
-bool SameBytes(const char* a, size_t aSize, const char* b, size_t bSize) {
-  return aSize == bSize && memcmp(a, b, aSize) == 0;
+DocumentWalk StartDocumentWalk(const char* data, size_t size) {
+  return StartDocumentWalk(data, size, FrontMatterEndOf(data, size));
 }
 
-// A rewriting job that did its work: the total it reported, the last page
-// its writing pass reached, its backup, and its output line by line. The
-// output is left in outBytes; returns its size.
-size_t CheckRewrite(const Text& in, const char* inBytes, size_t inSize, bool inserting, char* outBytes,
-                    uint32_t* outStarts) {
-  int32_t total = ExpectedTotal(in);
-  CheckTotal(total);
-  if (lastReport.lastPage != lastReport.pageTotal) {
-    Violation("the writing pass did not end on the page the counting pass counted");
+bool NextKind(DocumentWalk* walk, Line* line, LineKind* kind) {
+  if (!NextLine(&walk->cursor, line)) return false;
+  *kind = WalkLine(&walk->walk, FirstPiece(*line));
+  return true;
+}
+
+// The line ending the jobs add, by the document's first line.
+const char* DocumentLineEnding(const char* data, size_t size) {
+  LineCursor cursor = StartLines(data, size);
+  Line first;
+  if (!NextLine(&cursor, &first)) return LineEndingText(EolStyle::Lf);
+  FirstLineEnd end;
+  StartFirstLineEnd(&end);
+  TakeFirstLineBytes(&end, first.data, first.length);
+  return LineEndingText(EolStyleOf(end));
+}
+
+bool IsNumberLine(const Line& line) { return IsOldNumberLine(WholeLine(line)); }
+
+// Number lines, and annotations in heading-shaped lines, of any length.
+size_t CountOurs(const char* data, size_t size) {
+  size_t count = 0;
+  LineCursor cursor = StartLines(data, size);
+  Line line;
+  while (NextLine(&cursor, &line)) {
+    if (IsNumberLine(line)) ++count;
+    ptrdiff_t space = HeadingSpace(FirstPiece(line));
+    if (space < 0) continue;
+    LinePiece whole = WholeLine(line);
+    for (ptrdiff_t at = FindAnnotation(whole, static_cast<size_t>(space)); at >= 0;
+         at = FindAnnotation(whole, static_cast<size_t>(at) + 1)) {
+      ++count;
+    }
   }
-  CheckBackupEquals(inBytes, inSize);
-  size_t outputSize = ReadWhole(markdownPath, outBytes, "the document is gone");
-  Text output;
-  SplitLines(&output, outBytes, outputSize, outStarts);
-  CheckLines(in, output, inserting, total, 1, inserting && options.input.numberFirstPage != 0);
-  return outputSize;
+  return count;
+}
+
+size_t CountNumberLines(const char* data, size_t size) {
+  size_t count = 0;
+  LineCursor cursor = StartLines(data, size);
+  Line line;
+  while (NextLine(&cursor, &line)) count += IsNumberLine(line);
+  return count;
+}
+
+// True when the line holds a CR that is no part of a CR LF: a line end of
+// the old CR style.
+bool HasLoneCr(const Line& line) {
+  for (size_t k = 0; k < line.length; ++k) {
+    if (line.data[k] == '\r' && (k + 1 == line.length || line.data[k + 1] != '\n')) return true;
+  }
+  return false;
+}
+
+// Documents on which a second Execute must change nothing, and on which
+// Delete after Execute must give what Delete gives: one line-ending style
+// throughout (all CR LF, or all LF, and no CR on its own), and number lines
+// only where the jobs put them: the first line examined (after a byte
+// order mark and front matter), or right after a page break or its blank
+// line.
+bool ExpectedToSettle(const char* data, size_t size) {
+  bool sawCrLf = false;
+  bool sawLf = false;
+  uint64_t top = FrontMatterEndOf(data, size);
+  DocumentWalk walk = StartDocumentWalk(data, size);
+  LineKind before[2] = {LineKind::Text, LineKind::Text};
+  bool blankBefore = false;
+  Line line;
+  LineKind kind;
+  while (NextKind(&walk, &line, &kind)) {
+    if (HasLoneCr(line)) return false;
+    if (line.data[line.length - 1] == '\n') {
+      bool cr = line.length >= 2 && line.data[line.length - 2] == '\r';
+      sawCrLf = sawCrLf || cr;
+      sawLf = sawLf || !cr;
+    }
+    LinePiece piece = FirstPiece(line);
+    if (kind == LineKind::Text && IsOldNumberLine(piece)) {
+      bool atTop = line.offset == top;
+      bool afterBreak = before[0] == LineKind::PageBreak || (blankBefore && before[1] == LineKind::PageBreak);
+      if (!atTop && !afterBreak) return false;
+    }
+    before[1] = before[0];
+    before[0] = kind;
+    blankBefore = IsBlankLine(piece);
+  }
+  return !(sawCrLf && sawLf);
 }
 
 // ---------------------------------------------------------------------------
-// Properties.
+// Options the jobs refuse, and the encoding they see.
 
 // A plain decoder: every character read whole and judged by its value.
 bool ReferenceIsUtf8(const char* data, size_t size) {
@@ -840,59 +606,35 @@ bool TextsHaveLineBreak() {
   return HasLineBreak(options.header) || HasLineBreak(options.font) || (custom && HasLineBreak(options.color));
 }
 
-bool ShapedLikeNumberLine(const Line& line) {
-  if (!Begins(line, kNumberDivHead)) return false;
-  size_t end = TextEnd(line);
-  size_t tail = strlen(kNumberDivTail);
-  return end >= tail && memcmp(line.data + end - tail, kNumberDivTail, tail) == 0;
+// ---------------------------------------------------------------------------
+// What the jobs leave.
+
+// The bytes of a file, or a violation when it is gone.
+size_t ReadWhole(const char* path, char* buffer, const char* what) {
+  size_t size = 0;
+  if (!ReadFile(path, buffer, &size)) Violation(what);
+  return size;
 }
 
-// Number lines, and annotations in heading lines, of any length.
-size_t CountOurs(const Text& text) {
-  size_t count = 0;
-  for (size_t k = 0; k < text.count; ++k) {
-    Line line = LineAt(text, k);
-    if (ShapedLikeNumberLine(line)) ++count;
-    long space = HeadingSpace(FirstPiece(line));
-    if (space < 0) continue;
-    for (long at = FindAnnotation(line, static_cast<size_t>(space)); at >= 0;
-         at = FindAnnotation(line, static_cast<size_t>(at) + 1)) {
-      ++count;
-    }
-  }
-  return count;
+bool SameBytes(const char* a, size_t aSize, const char* b, size_t bSize) {
+  return aSize == bSize && memcmp(a, b, aSize) == 0;
 }
 
-// True when the line holds a CR that is no part of a CR LF: a line end of
-// the old CR style.
-bool HasLoneCr(const Line& line) {
-  for (size_t k = 0; k < line.length; ++k) {
-    if (line.data[k] == '\r' && (k + 1 == line.length || line.data[k + 1] != '\n')) return true;
+void CheckSame(const char* what, const char* expected, size_t expectedSize, const char* found,
+               size_t foundSize) {
+  if (!SameBytes(expected, expectedSize, found, foundSize)) {
+    DifferenceViolation(what, expected, expectedSize, found, foundSize);
   }
-  return false;
 }
 
-// Documents on which a second Execute must change nothing: one line-ending
-// style throughout (all CR LF, or all LF, and no CR on its own), and number
-// lines only where the jobs put them (the first line, or right after a page
-// break or its blank line).
-bool ExpectedToSettle(const Text& text) {
-  bool sawCrLf = false;
-  bool sawLf = false;
-  for (size_t k = 0; k < text.count; ++k) {
-    Line line = LineAt(text, k);
-    if (HasLoneCr(line)) return false;
-    if (line.data[line.length - 1] == '\n') {
-      bool cr = line.length >= 2 && line.data[line.length - 2] == '\r';
-      sawCrLf = sawCrLf || cr;
-      sawLf = sawLf || !cr;
-    }
-    if (k == 0 || !ShapedLikeNumberLine(line)) continue;
-    bool afterBreak = IsPageBreak(LineAt(text, k - 1)) ||
-                      (k >= 2 && IsBlank(LineAt(text, k - 1)) && IsPageBreak(LineAt(text, k - 2)));
-    if (!afterBreak) return false;
-  }
-  return !(sawCrLf && sawLf);
+void CheckMarkdownEquals(const char* data, size_t size, const char* what) {
+  size_t markdownSize = ReadWhole(markdownPath, scratch, "the document is gone");
+  CheckSame(what, data, size, scratch, markdownSize);
+}
+
+void CheckBackupEquals(const char* data, size_t size) {
+  size_t backupSize = ReadWhole(backupPath, scratch, "no backup after the job");
+  CheckSame("the backup differs from the job's input", data, size, scratch, backupSize);
 }
 
 // What a refused or failed job must leave: the document as it was.
@@ -901,17 +643,217 @@ void CheckUntouched(const char* data, size_t size) {
   CheckMarkdownEquals(data, size, "a job that reported an error changed the document");
 }
 
+// A rewriting job that did its work counted one total, wrote up to it and
+// reported it.
+void CheckTotals() {
+  if (lastReport.outcome != JobOutcome::Done) Violation("a rewriting job did not do its work");
+  if (lastReport.pageTotal < 1) Violation("a page total below 1");
+  if (lastReport.lastPage != lastReport.pageTotal) {
+    Violation("the writing pass did not end on the page the counting pass counted");
+  }
+  char expected[64];
+  snprintf(expected, sizeof expected, "Total %d pages.", lastReport.pageTotal);
+  if (strcmp(resultText, expected) != 0) Violation("the job did not report its page total");
+}
+
+// A rewriting job in place that did its work: its totals, its backup (or
+// none, when asked for none), and its output, left in outBytes; returns
+// the output's size.
+size_t CheckRewrite(const char* inBytes, size_t inSize, char* outBytes) {
+  CheckTotals();
+  if (options.input.noBackup == 0) {
+    CheckBackupEquals(inBytes, inSize);
+  } else if (FileExists(backupPath)) {
+    Violation("a job asked for no backup made one");
+  }
+  return ReadWhole(markdownPath, outBytes, "the document is gone");
+}
+
+// The number lines Execute writes into a document that had none: one at
+// the top when asked (unless the document is empty or nothing but a byte
+// order mark) and one after every page break that is not the document's
+// last line; each shows the total in the chosen format, and the pages they
+// show go up from *shown, where the last one is left.
+void CheckWrittenNumberLines(const char* in, size_t inSize, const char* out, size_t outSize, bool top,
+                             int32_t total, int32_t* shown) {
+  bool bare = inSize == 0 || (inSize == 3 && memcmp(in, "\xEF\xBB\xBF", 3) == 0);
+  size_t expected = top && !bare ? 1 : 0;
+  DocumentWalk walk = StartDocumentWalk(in, inSize);
+  Line line;
+  LineKind kind;
+  while (NextKind(&walk, &line, &kind)) {
+    if (kind == LineKind::PageBreak && !IsLastLine(walk.cursor)) ++expected;
+  }
+  size_t written = 0;
+  LineCursor cursor = StartLines(out, outSize);
+  while (NextLine(&cursor, &line)) {
+    if (!IsNumberLine(line)) continue;
+    ++written;
+    NumberLineParts parts;
+    if (!ParseNumberLine(FirstPiece(line), &parts)) {
+      LineViolation("a number line that does not parse", line.data, line.length);
+    }
+    if (parts.total != total) LineViolation("a number line shows another total", line.data, line.length);
+    if (parts.paren != (options.input.formatChoice != 0)) {
+      LineViolation("a number line in the other format", line.data, line.length);
+    }
+    if (parts.reads < *shown || parts.reads > total) {
+      LineViolation("a number line's page is out of order or past the total", line.data, line.length);
+    }
+    *shown = parts.reads;
+  }
+  if (written != expected) {
+    fprintf(stderr, "\n== %zu number lines written, %zu expected\n", written, expected);
+    Violation("not one number line at the top and after every page break");
+  }
+}
+
+bool NextCode(DocumentWalk* walk, Line* line) {
+  LineKind kind;
+  while (NextKind(walk, line, &kind)) {
+    if (kind == LineKind::Code) return true;
+  }
+  return false;
+}
+
+// A code line is kept as it is, or, when it is heading-shaped and holds our
+// annotation, cut before the annotation, keeping at most a heading tail
+// that ended the line, and ended with the document's line ending.
+bool CodeLineKept(const Line& in, const Line& out, const char* eol) {
+  LinePiece from = WholeLine(in);
+  LinePiece to = WholeLine(out);
+  if (from.length == to.length && memcmp(from.data, to.data, from.length) == 0) return true;
+  ptrdiff_t space = HeadingSpace(FirstPiece(in));
+  ptrdiff_t found = space < 0 ? -1 : FindAnnotation(from, static_cast<size_t>(space));
+  if (found < 0) return false;
+  size_t cut = static_cast<size_t>(found);
+  size_t eolLength = strlen(eol);
+  if (to.length < cut + eolLength || memcmp(to.data, from.data, cut) != 0 ||
+      memcmp(to.data + to.length - eolLength, eol, eolLength) != 0) {
+    return false;
+  }
+  size_t tail = to.length - eolLength - cut;
+  size_t fromText = LengthWithoutEnd(from);
+  bool tailKept = tail == 0 || (IsHeadingTail(to.data + cut, tail) &&
+                                fromText >= cut + sizeof kHeadingAnnotation - 1 + tail &&
+                                memcmp(from.data + fromText - tail, to.data + cut, tail) == 0);
+  return tailKept && FindAnnotation(to, 0) < 0;
+}
+
+// Front matter is copied as it is, its closing line given a line ending
+// when a number line follows it. Answers where the output's front matter
+// ends, as the jobs saw the document: an old number line they drop from
+// the top may uncover a "---" line, but what follows it was read as the
+// rest of a document without front matter.
+uint64_t CheckFrontMatterKept(const char* in, size_t inSize, const char* out, size_t outSize) {
+  uint64_t inEnd = FrontMatterEndOf(in, inSize);
+  if (inEnd == 0) return 0;
+  uint64_t outEnd = FrontMatterEndOf(out, outSize);
+  size_t eolLength = strlen(DocumentLineEnding(in, inSize));
+  if (outSize < inEnd || memcmp(in, out, inEnd) != 0 ||
+      (outEnd != inEnd && !(inEnd == inSize && outEnd == inEnd + eolLength))) {
+    DifferenceViolation("front matter was not copied as it is", in, inEnd, out, outEnd);
+  }
+  return outEnd;
+}
+
+// Nothing inside fenced code changes but annotation removal.
+void CheckCodeKept(const char* in, size_t inSize, const char* out, size_t outSize) {
+  const char* eol = DocumentLineEnding(in, inSize);
+  DocumentWalk from = StartDocumentWalk(in, inSize);
+  DocumentWalk to = StartDocumentWalk(out, outSize, CheckFrontMatterKept(in, inSize, out, outSize));
+  Line inLine;
+  Line outLine;
+  while (NextCode(&from, &inLine)) {
+    if (!NextCode(&to, &outLine)) LineViolation("a code line was lost", inLine.data, inLine.length);
+    if (!CodeLineKept(inLine, outLine, eol)) {
+      ShowBytes("input code line", inLine.data, inLine.length);
+      LineViolation("a code line changed", outLine.data, outLine.length);
+    }
+  }
+  if (NextCode(&to, &outLine)) {
+    LineViolation("a code line the input did not have", outLine.data, outLine.length);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Shaping the document.
+
+void SplitDocument(size_t size) {
+  LineCursor cursor = StartLines(document, size);
+  Line line;
+  documentLines = 0;
+  while (NextLine(&cursor, &line)) documentStarts[documentLines++] = static_cast<uint32_t>(line.offset);
+  documentStarts[documentLines] = static_cast<uint32_t>(size);
+}
+
+// Lengthens one line of the document past the piece size, keeping its
+// start (where the markers are) and its end.
+size_t Stretch(size_t size) {
+  static const size_t kTargets[8] = {kPieceLimit - 1, kPieceLimit, kPieceLimit + 1, kPieceLimit + 2,
+                                     2 * kPieceLimit - 1, 2 * kPieceLimit, 2 * kPieceLimit + 1,
+                                     3 * kPieceLimit + 7};
+  static const char kFillers[4] = {'x', ' ', '#', '\r'};
+  SplitDocument(size);
+  size_t lineStart = 0;
+  size_t lineLength = 0;
+  if (documentLines > 0) {
+    size_t k = options.stretchLine % documentLines;
+    lineStart = documentStarts[k];
+    lineLength = documentStarts[k + 1] - documentStarts[k];
+  }
+  size_t target = kTargets[options.stretchShape & 7];
+  if (lineLength >= target) return size;
+  size_t fill = target - lineLength;
+  size_t end = lineLength;
+  while (end > 0 && (document[lineStart + end - 1] == '\r' || document[lineStart + end - 1] == '\n')) --end;
+  size_t at;
+  switch (options.stretchShape >> 5) {
+    case 0: at = 0; break;
+    case 1: at = 1; break;
+    case 2: at = 2; break;
+    case 3: at = 35; break;
+    case 4: at = 36; break;
+    case 5: at = end > 0 ? end - 1 : 0; break;
+    default: at = end; break;
+  }
+  if (at > end) at = end;
+  at += lineStart;
+  memmove(document + at + fill, document + at, size - at);
+  memset(document + at, kFillers[(options.stretchShape >> 3) & 3], fill);
+  return size + fill;
+}
+
+// Delete after Execute gives what Delete gives on the original, but for
+// the one line ending Execute may add at the very end of a document that
+// does not end with LF (after a last heading, a blank line or front
+// matter's closing line).
+void CheckDeleteAfterExecute(size_t documentSize, size_t removedOriginalSize, size_t removedLastSize) {
+  const char* eol = DocumentLineEnding(document, documentSize);
+  size_t eolLength = strlen(eol);
+  bool endsWithLf = documentSize > 0 && document[documentSize - 1] == '\n';
+  bool endingAdded = documentSize > 0 && !endsWithLf && removedLastSize == removedOriginalSize + eolLength &&
+                     memcmp(removedLast, removedOriginal, removedOriginalSize) == 0 &&
+                     memcmp(removedLast + removedOriginalSize, eol, eolLength) == 0;
+  if (endingAdded) return;
+  CheckSame("delete after execute differs from delete on the original", removedOriginal, removedOriginalSize,
+            removedLast, removedLastSize);
+}
+
+// ---------------------------------------------------------------------------
+// Books.
+
 // Cuts the document into up to three files at line boundaries; offsets
 // gets where each starts, and offsets[count] the document's size.
-int SplitIntoChapters(const Text& in, size_t* offsets) {
+int SplitIntoChapters(size_t size, size_t* offsets) {
   int count = 1;
   offsets[0] = 0;
-  for (int k = 0; k < 2 && in.count > 1; ++k) {
-    size_t cut = in.starts[1 + options.splits[k] % (in.count - 1)];
+  for (int k = 0; k < 2 && documentLines > 1; ++k) {
+    size_t cut = documentStarts[1 + options.splits[k] % (documentLines - 1)];
     if (cut > offsets[count - 1]) offsets[count++] = cut;
   }
-  offsets[count] = in.size;
-  for (int k = 0; k < count; ++k) WriteFile(chapterPaths[k], in.data + offsets[k], offsets[k + 1] - offsets[k]);
+  offsets[count] = size;
+  for (int k = 0; k < count; ++k) WriteFile(chapterPaths[k], document + offsets[k], offsets[k + 1] - offsets[k]);
   return count;
 }
 
@@ -924,45 +866,50 @@ void TakeBookReport(void*, const JobReport& report) {
 }
 
 // A book of one file is numbered as Execute numbers it. A book of several
-// is numbered as the document with a page break at each cut: it shows one
-// total, ends on it, and comes apart again with Delete.
-void CheckBooks(const Text& in, const char* expected, size_t expectedSize) {
+// shows one total on every file, and in its number lines; its pages go on
+// from file to file and end on the total; Delete takes out what it added.
+void CheckBooks(size_t size, const char* expected, size_t expectedSize) {
   const char* paths[3] = {chapterPaths[0], chapterPaths[1], chapterPaths[2]};
   for (int k = 0; k < 3; ++k) {
     unlink(chapterPaths[k]);
     unlink(chapterBackups[k]);
   }
   currentJob = "Book of one file";
-  WriteFile(chapterPaths[0], in.data, in.size);
+  WriteFile(chapterPaths[0], document, size);
   bookReports = 0;
   NumberBook(options.input, paths, 1, false, TakeBookReport, nullptr);
   if (bookReports != 1 || bookReport[0].outcome != JobOutcome::Done) Violation("a book of one file failed");
-  size_t size = ReadWhole(chapterPaths[0], scratch, "the book's file is gone");
-  if (!SameBytes(scratch, size, expected, expectedSize)) Violation("a book of one file differs from execute");
+  size_t outSize = ReadWhole(chapterPaths[0], scratch, "the book's file is gone");
+  CheckSame("a book of one file differs from execute", expected, expectedSize, scratch, outSize);
 
   currentJob = "Book of several files";
   unlink(chapterBackups[0]);
   size_t offsets[4];
-  int count = SplitIntoChapters(in, offsets);
+  int count = SplitIntoChapters(size, offsets);
   if (count < 2) return;
   bookReports = 0;
   NumberBook(options.input, paths, count, false, TakeBookReport, nullptr);
   if (bookReports != count) Violation("a book did not report every file");
   int32_t total = bookReport[0].pageTotal;
-  int32_t page = 1;
+  bool noNumberLines = CountNumberLines(document, size) == 0;
+  int32_t shown = 1;
+  int32_t reached = 1;
   for (int k = 0; k < count; ++k) {
     if (bookReport[k].outcome != JobOutcome::Done) Violation("a book's file failed");
     if (bookReport[k].pageTotal != total) Violation("the files of a book show different totals");
-    if (k > 0) page = CountPageBreak(page);
-    Text chapter;
-    SplitLines(&chapter, in.data + offsets[k], offsets[k + 1] - offsets[k], removeStarts);
-    size_t outSize = ReadWhole(chapterPaths[k], secondOutput, "a book's file is gone");
-    Text out;
-    SplitLines(&out, secondOutput, outSize, secondStarts);
-    page = CheckLines(chapter, out, true, total, page, k > 0 || options.input.numberFirstPage != 0);
-    if (bookReport[k].lastPage != page) Violation("a book's file ended on another page than counted");
+    if (bookReport[k].lastPage < reached) Violation("a book's pages went back from one file to the next");
+    reached = bookReport[k].lastPage;
+    const char* in = document + offsets[k];
+    size_t inSize = offsets[k + 1] - offsets[k];
+    outSize = ReadWhole(chapterPaths[k], secondOutput, "a book's file is gone");
+    bool top = k > 0 || options.input.numberFirstPage != 0;
+    if (noNumberLines) CheckWrittenNumberLines(in, inSize, secondOutput, outSize, top, total, &shown);
+    CheckCodeKept(in, inSize, secondOutput, outSize);
   }
-  if (page != total) Violation("a book does not end on its total");
+  if (reached != total) Violation("a book does not end on its total");
+  for (int k = 0; k < count && options.input.noBackup != 0; ++k) {
+    if (FileExists(chapterBackups[k])) Violation("a book asked for no backups made one");
+  }
 
   currentJob = "Delete after a book";
   JobInput input = options.input;
@@ -971,12 +918,10 @@ void CheckBooks(const Text& in, const char* expected, size_t expectedSize) {
     input.markdownPath = chapterPaths[k];
     RemovePageNumbers(input, TakeResult, nullptr);
     if (lastReport.outcome != JobOutcome::Done) Violation("delete after a book failed");
-    Text chapter;
-    SplitLines(&chapter, in.data + offsets[k], offsets[k + 1] - offsets[k], removeStarts);
-    size_t outSize = ReadWhole(chapterPaths[k], secondOutput, "a book's file is gone");
-    Text out;
-    SplitLines(&out, secondOutput, outSize, secondStarts);
-    if (CountOurs(out) > CountOurs(chapter)) Violation("delete after a book left number lines behind");
+    outSize = ReadWhole(chapterPaths[k], secondOutput, "a book's file is gone");
+    if (CountOurs(secondOutput, outSize) > CountOurs(document + offsets[k], offsets[k + 1] - offsets[k])) {
+      Violation("delete after a book left number lines or annotations behind");
+    }
   }
 }
 
@@ -994,22 +939,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t documentSize = size < kMaxDocument ? size : kMaxDocument;
   memcpy(document, data, documentSize);
   if (options.stretch) documentSize = Stretch(documentSize);
+  SplitDocument(documentSize);
 
   unlink(backupPath);
   unlink(outputPath);
   WriteFile(markdownPath, document, documentSize);
   resultText[0] = '\0';
 
-  Text input;
-  SplitLines(&input, document, documentSize, documentStarts);
   bool refused = TextsHaveLineBreak() || HeadLength(options) > kHeadLimit;
+  bool settles = ExpectedToSettle(document, documentSize);
 
-  // Execute into another file first: the source stays as it is.
+  // Delete into another file: what Delete gives on the original.
+  currentJob = "Delete to another file";
+  RewriteToOutput(RewriteKind::Remove, options.input, outputPath, TakeResult, nullptr);
+  CheckMarkdownEquals(document, documentSize, "delete to another file changed the source");
+  if (FileExists(backupPath)) Violation("delete to another file made a backup");
+  CheckTotals();
+  size_t removedOriginalSize = ReadWhole(outputPath, removedOriginal, "delete to another file wrote nothing");
+  CheckCodeKept(document, documentSize, removedOriginal, removedOriginalSize);
+  unlink(outputPath);
+
+  // Execute into another file: the source stays as it is.
   currentJob = "Execute to another file";
   RewriteToOutput(RewriteKind::Insert, options.input, outputPath, TakeResult, nullptr);
   CheckMarkdownEquals(document, documentSize, "execute to another file changed the source");
   if (FileExists(backupPath)) Violation("execute to another file made a backup");
   if ((lastReport.outcome == JobOutcome::Done) == refused) Violation("execute to another file went wrong");
+  if (!refused) CheckTotals();
 
   // Execute.
   currentJob = "Execute";
@@ -1025,22 +981,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (FileExists(backupPath)) Violation("a refused job made a backup");
     if (FileExists(outputPath)) Violation("a refused job wrote another file");
   } else {
-    removeInputSize = CheckRewrite(input, document, documentSize, true, insertOutput, insertStarts);
+    removeInputSize = CheckRewrite(document, documentSize, insertOutput);
     removeInput = insertOutput;
     if (lastReport.utf8 != ExpectedUtf8(document, documentSize)) {
       Violation("the counting pass judged the document's encoding wrongly");
     }
-    size_t copySize = ReadWhole(outputPath, scratch, "execute to another file wrote nothing");
-    if (!SameBytes(scratch, copySize, insertOutput, removeInputSize)) {
-      Violation("execute to another file differs from execute in place");
+    if (CountNumberLines(document, documentSize) == 0) {
+      int32_t shown = 1;
+      CheckWrittenNumberLines(document, documentSize, insertOutput, removeInputSize,
+                              options.input.numberFirstPage != 0, lastReport.pageTotal, &shown);
     }
-    CheckBooks(input, insertOutput, removeInputSize);
+    CheckCodeKept(document, documentSize, insertOutput, removeInputSize);
+    size_t copySize = ReadWhole(outputPath, scratch, "execute to another file wrote nothing");
+    CheckSame("execute to another file differs from execute in place", insertOutput, removeInputSize, scratch,
+              copySize);
+    CheckBooks(documentSize, insertOutput, removeInputSize);
 
     // Undo gives back the original bytes; then the numbered text again.
     currentJob = "Undo after Execute";
     UndoFromBackup(options.input, TakeResult, nullptr);
-    CheckMarkdownEquals(document, documentSize, "undo after execute did not give back the original");
-    WriteFile(markdownPath, insertOutput, removeInputSize);
+    if (options.input.noBackup == 0) {
+      CheckMarkdownEquals(document, documentSize, "undo after execute did not give back the original");
+      WriteFile(markdownPath, insertOutput, removeInputSize);
+    } else {
+      if (strcmp(resultText, "There is no .bak file.\n") != 0) Violation("undo without a backup");
+      CheckMarkdownEquals(insertOutput, removeInputSize, "undo without a backup changed the document");
+    }
 
     currentJob = "Check";
     CheckPageNumbers(options.input, TakeResult, nullptr);
@@ -1051,21 +1017,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int run = 1; run < options.executes; ++run) {
       currentJob = "Execute again";
       unlink(backupPath);
-      Text in;
       char* into = removeInput == insertOutput ? secondOutput : insertOutput;
-      uint32_t* starts = removeInput == insertOutput ? secondStarts : insertStarts;
-      SplitLines(&in, removeInput, removeInputSize, removeStarts);
       InsertPageNumbers(options.input, TakeResult, nullptr);
-      size_t againSize = CheckRewrite(in, removeInput, removeInputSize, true, into, starts);
+      size_t againSize = CheckRewrite(removeInput, removeInputSize, into);
       bool changed = !SameBytes(into, againSize, removeInput, removeInputSize);
       if (run == 1 && changed != differs) Violation("check and execute disagree");
-      if (run == 1 && changed && ExpectedToSettle(input)) Violation("a second execute changed the document");
+      if (run == 1 && changed && settles) {
+        CheckSame("a second execute changed the document", removeInput, removeInputSize, into, againSize);
+      }
       removeInput = into;
       removeInputSize = againSize;
     }
   }
 
-  // Delete, on what Execute left.
+  // Delete, on what Execute left: first into another file, then in place.
+  currentJob = "Delete to another file after Execute";
+  unlink(outputPath);
+  RewriteToOutput(RewriteKind::Remove, options.input, outputPath, TakeResult, nullptr);
+  CheckTotals();
+  size_t removedLastSize = ReadWhole(outputPath, removedLast, "delete to another file wrote nothing");
+  if (!refused && settles) CheckDeleteAfterExecute(documentSize, removedOriginalSize, removedLastSize);
+
   currentJob = "Delete";
   bool hadBackup = FileExists(backupPath);
   size_t oldBackupSize = 0;
@@ -1077,16 +1049,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (strcmp(resultText, "There is .bak file.") != 0) Violation("an existing backup was not kept");
     CheckBackupEquals(removeOutput, oldBackupSize);
   } else {
-    Text in;
     char* into = removeInput == insertOutput ? secondOutput : insertOutput;
-    uint32_t* starts = removeInput == insertOutput ? secondStarts : insertStarts;
-    SplitLines(&in, removeInput, removeInputSize, removeStarts);
-    size_t removedSize = CheckRewrite(in, removeInput, removeInputSize, false, into, starts);
-    Text removed;
-    SplitLines(&removed, into, removedSize, starts);
-    if (CountOurs(removed) > CountOurs(input)) {
+    size_t removedSize = CheckRewrite(removeInput, removeInputSize, into);
+    CheckSame("delete in place differs from delete to another file", removedLast, removedLastSize, into,
+              removedSize);
+    if (CountOurs(into, removedSize) > CountOurs(document, documentSize)) {
       Violation("delete left more number lines or annotations than the original had");
     }
+    CheckCodeKept(removeInput, removeInputSize, into, removedSize);
   }
 
   // Undo puts the backup back.
