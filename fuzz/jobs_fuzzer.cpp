@@ -452,9 +452,9 @@ LinePiece WholeLine(const Line& line) {
   return AfterByteOrderMark(LinePiece{line.data, line.length, true, true, line.offset});
 }
 
-// Where the document's front matter ends, as the counting pass decides it:
-// 0 when there is none (an unclosed one is none).
-uint64_t FrontMatterEndOf(const char* data, size_t size) {
+// The document's front matter, as the counting pass decides it: empty when
+// there is none (an unclosed one is none).
+FrontMatterSpan FrontMatterOf(const char* data, size_t size) {
   using State = FrontMatterScan::State;
   FrontMatterScan scan;
   StartFrontMatter(&scan);
@@ -463,7 +463,7 @@ uint64_t FrontMatterEndOf(const char* data, size_t size) {
   while ((scan.state == State::Start || scan.state == State::Open) && NextLine(&cursor, &line)) {
     FeedFrontMatter(&scan, FirstPiece(line));
   }
-  return scan.state == State::Closed ? scan.end : 0;
+  return scan.state == State::Closed ? scan.span : FrontMatterSpan{0, 0};
 }
 
 // Walks a document's lines with the passes' walk, telling each one's kind.
@@ -472,14 +472,14 @@ struct DocumentWalk {
   MarkdownWalk walk;
 };
 
-DocumentWalk StartDocumentWalk(const char* data, size_t size, uint64_t frontMatterEnd) {
+DocumentWalk StartDocumentWalk(const char* data, size_t size, FrontMatterSpan frontMatter) {
   DocumentWalk walk = {StartLines(data, size), {}};
-  StartWalk(&walk.walk, frontMatterEnd);
+  StartWalk(&walk.walk, frontMatter);
   return walk;
 }
 
 DocumentWalk StartDocumentWalk(const char* data, size_t size) {
-  return StartDocumentWalk(data, size, FrontMatterEndOf(data, size));
+  return StartDocumentWalk(data, size, FrontMatterOf(data, size));
 }
 
 bool NextKind(DocumentWalk* walk, Line* line, LineKind* kind) {
@@ -545,7 +545,9 @@ bool HasLoneCr(const Line& line) {
 bool ExpectedToSettle(const char* data, size_t size) {
   bool sawCrLf = false;
   bool sawLf = false;
-  uint64_t top = FrontMatterEndOf(data, size);
+  // The top is the first line, or the line after front matter (an old
+  // number line above front matter is dropped too).
+  uint64_t top = FrontMatterOf(data, size).end;
   DocumentWalk walk = StartDocumentWalk(data, size);
   LineKind before[2] = {LineKind::Text, LineKind::Text};
   bool blankBefore = false;
@@ -560,7 +562,7 @@ bool ExpectedToSettle(const char* data, size_t size) {
     }
     LinePiece piece = FirstPiece(line);
     if (kind == LineKind::Text && IsOldNumberLine(piece)) {
-      bool atTop = line.offset == top;
+      bool atTop = line.offset == 0 || line.offset == top;
       bool afterBreak = before[0] == LineKind::PageBreak || (blankBefore && before[1] == LineKind::PageBreak);
       if (!atTop && !afterBreak) return false;
     }
@@ -740,21 +742,24 @@ bool CodeLineKept(const Line& in, const Line& out, const char* eol) {
   return tailKept && FindAnnotation(to, 0) < 0;
 }
 
-// Front matter is copied as it is, its closing line given a line ending
-// when a number line follows it. Answers where the output's front matter
-// ends, as the jobs saw the document: an old number line they drop from
-// the top may uncover a "---" line, but what follows it was read as the
-// rest of a document without front matter.
-uint64_t CheckFrontMatterKept(const char* in, size_t inSize, const char* out, size_t outSize) {
-  uint64_t inEnd = FrontMatterEndOf(in, inSize);
-  if (inEnd == 0) return 0;
-  uint64_t outEnd = FrontMatterEndOf(out, outSize);
+// Front matter is copied as it is, right after a byte order mark (an old
+// number line above it and its empty line go), its closing line given a
+// line ending when a number line follows it. Answers the output's front
+// matter.
+FrontMatterSpan CheckFrontMatterKept(const char* in, size_t inSize, const char* out, size_t outSize) {
+  FrontMatterSpan from = FrontMatterOf(in, inSize);
+  if (from.end == 0) return from;
+  FrontMatterSpan to = FrontMatterOf(out, outSize);
+  size_t mark = inSize >= 3 && memcmp(in, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  size_t length = static_cast<size_t>(from.end - from.start);
   size_t eolLength = strlen(DocumentLineEnding(in, inSize));
-  if (outSize < inEnd || memcmp(in, out, inEnd) != 0 ||
-      (outEnd != inEnd && !(inEnd == inSize && outEnd == inEnd + eolLength))) {
-    DifferenceViolation("front matter was not copied as it is", in, inEnd, out, outEnd);
+  size_t outLength = static_cast<size_t>(to.end - to.start);
+  if (to.start != mark || outSize < mark + length || memcmp(in + from.start, out + mark, length) != 0 ||
+      (outLength != length && !(from.end == inSize && outLength == length + eolLength))) {
+    DifferenceViolation("front matter was not copied as it is", in + from.start, length, out + mark,
+                        outLength);
   }
-  return outEnd;
+  return to;
 }
 
 // Nothing inside fenced code changes but annotation removal.

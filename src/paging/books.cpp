@@ -6,15 +6,10 @@
 
 namespace {
 
-constexpr int kMaxBookDocuments = 4096;
-
 const char kBookRefused[] =
     "Error: Not numbered, because another file of the book was refused.\r\n";
 const char kBookStopped[] =
     "Error: Not numbered, because an earlier file of the book failed.\r\n";
-const char kBookTooLong[] = "Error: A book can have at most 4096 files.\r\n";
-
-int32_t bookStarts[kMaxBookDocuments];
 
 // Checks one document as its rewrite will, and counts its pages from
 // `start`; the page it ends on is then in job.countedEnd. The head is
@@ -63,7 +58,6 @@ bool CheckBook(const JobInput& input, const char* const* paths, int count, bool 
   int32_t page = 1;
   for (int i = 0; i < count; ++i) {
     if (i > 0) page = PageAfterBreak(job, page);
-    bookStarts[i] = page;
     JobInput document = input;
     document.markdownPath = paths[i];
     bool checked = CheckBookDocument(document, checkOnly, page);
@@ -82,8 +76,7 @@ bool CheckBook(const JobInput& input, const char* const* paths, int count, bool 
 void NumberBook(const JobInput& input, const char* const* paths, int count, bool checkOnly,
                 JobEnding ending, void* context) {
   StartJob(input, true, SingleDocument(input));
-  if (count > kMaxBookDocuments) SetResult(kBookTooLong);
-  if (count > kMaxBookDocuments || !PrepareTexts()) {
+  if (!PrepareTexts()) {
     for (int i = 0; i < count; ++i) ending(context, Report(JobOutcome::Refused));
     return;
   }
@@ -94,8 +87,11 @@ void NumberBook(const JobInput& input, const char* const* paths, int count, bool
     CheckBook(input, paths, count, checkOnly, ending, context, &total);
     return;
   }
+  // Each document starts where the one before it ended, as counted.
   bool stopped = false;
+  int32_t start = 1;
   for (int i = 0; i < count; ++i) {
+    if (i > 0) start = PageAfterBreak(job, start);
     if (stopped) {
       SetResult(kBookStopped);
       ending(context, Report(JobOutcome::Refused));
@@ -103,9 +99,10 @@ void NumberBook(const JobInput& input, const char* const* paths, int count, bool
     }
     JobInput document = input;
     document.markdownPath = paths[i];
-    NumberingFrame frame = {bookStarts[i], i > 0 || input.numberFirstPage != 0, total};
+    NumberingFrame frame = {start, i > 0 || input.numberFirstPage != 0, total};
     JobReport report =
         checkOnly ? CheckDocument(document, frame) : RewriteInPlace(document, true, frame);
+    start = report.lastPage;
     stopped = !checkOnly && report.outcome != JobOutcome::Done;
     ending(context, report);
   }

@@ -83,7 +83,8 @@ int32_t TotalShownInSource() {
 
 // The document's first line, read without a pass of its own: the line
 // ending the job adds, whether it starts with a byte order mark, and
-// whether it opens front matter.
+// whether front matter may follow (it opens it, or is an old number line
+// that may stand above it).
 bool TakeFirstLine(FILE* file, bool* bom, bool* frontMatter) {
   char block[4096];
   uint64_t at = 0;
@@ -101,7 +102,9 @@ bool TakeFirstLine(FILE* file, bool* bom, bool* frontMatter) {
     if (at == 0) {
       *bom = StartsWithUtf8Bom(block, length);
       LinePiece first = {block, lineLength, true, lf != nullptr || length == comparison.size, 0};
-      *frontMatter = IsFrontMatterOpener(AfterByteOrderMark(first));
+      // Front matter may also stand below an old number line.
+      LinePiece line = AfterByteOrderMark(first);
+      *frontMatter = IsFrontMatterOpener(line) || IsOldNumberLine(line);
     }
     TakeFirstLineBytes(&end, block, lineLength);
     if (lf != nullptr) break;

@@ -78,7 +78,7 @@ void StartJob(const JobInput& input, bool inserting, NumberingFrame frame) {
   job.countedEnd = 0;
   job.lastPage = 0;
   job.utf8 = false;
-  job.frontMatterEnd = 0;
+  job.frontMatter = FrontMatterSpan{0, 0};
   job.totalFromDocument = false;
   job.totalTaken = false;
   job.source = nullptr;

@@ -46,7 +46,7 @@ struct JobState {
   int32_t countedEnd;      // the last page the counting pass reached
   int32_t lastPage;        // the last page the rewriting pass reached
   EolStyle eolStyle;
-  uint64_t frontMatterEnd; // the offset after the document's front matter; 0: none
+  FrontMatterSpan frontMatter;  // the document's front matter; empty: none
   bool utf8;               // the document is UTF-8
   bool totalFromDocument;  // a check reading the document once: see TotalForNumberLine
   bool totalTaken;

@@ -222,6 +222,9 @@ size_t AnnotationEnd(const char* text, size_t length, size_t at) {
 
 bool IsHeadingTail(const char* text, size_t length) {
   if (length < 2 || text[0] != ' ') return false;
+  // What holds an annotation is no tail: the annotation goes with it.
+  LinePiece rest = {text, length, true, true, 0};
+  if (FindAnnotation(rest, 0) >= 0) return false;
   size_t i = 1;
   while (i < length && text[i] == '#') ++i;
   bool marks = i > 1;
@@ -302,7 +305,8 @@ LinePiece AfterByteOrderMark(const LinePiece& first) {
 
 void StartFrontMatter(FrontMatterScan* scan) {
   scan->state = FrontMatterScan::State::Start;
-  scan->end = 0;
+  scan->lead = 0;
+  scan->span = FrontMatterSpan{0, 0};
 }
 
 bool IsFrontMatterOpener(const LinePiece& line) { return LineIs(line, "---"); }
@@ -311,14 +315,23 @@ void FeedFrontMatter(FrontMatterScan* scan, const LinePiece& line) {
   using State = FrontMatterScan::State;
   if (!line.startsLine) return;
   if (scan->state == State::Start) {
+    if (scan->lead == 0 && IsOldNumberLine(line)) {
+      scan->lead = 1;
+      return;
+    }
+    if (scan->lead == 1 && IsEmptyLine(line)) {
+      scan->lead = 2;
+      return;
+    }
     scan->state = IsFrontMatterOpener(line) ? State::Open : State::None;
+    scan->span.start = line.offset;
   } else if (scan->state == State::Open && (LineIs(line, "---") || LineIs(line, "..."))) {
     scan->state = State::Closed;
-    scan->end = line.offset + line.length;
+    scan->span.end = line.offset + line.length;
   }
 }
 
-bool FindFrontMatterEnd(LineReader* reader, uint64_t* end) {
+bool FindFrontMatter(LineReader* reader, FrontMatterSpan* span) {
   using State = FrontMatterScan::State;
   FrontMatterScan scan;
   StartFrontMatter(&scan);
@@ -328,17 +341,19 @@ bool FindFrontMatterEnd(LineReader* reader, uint64_t* end) {
          (status = ReadPiece(reader, &piece)) == ReadStatus::Piece) {
     FeedFrontMatter(&scan, AfterByteOrderMark(piece));
   }
-  *end = scan.state == State::Closed ? scan.end : 0;
+  *span = scan.state == State::Closed ? scan.span : FrontMatterSpan{0, 0};
   return status != ReadStatus::Error;
 }
 
-void StartWalk(MarkdownWalk* walk, uint64_t frontMatterEnd) {
+void StartWalk(MarkdownWalk* walk, FrontMatterSpan frontMatter) {
   walk->fence = FenceState{0, 0};
-  walk->frontMatterEnd = frontMatterEnd;
+  walk->frontMatter = frontMatter;
 }
 
 LineKind WalkLine(MarkdownWalk* walk, const LinePiece& line) {
-  if (line.offset < walk->frontMatterEnd) return LineKind::FrontMatter;
+  if (line.offset >= walk->frontMatter.start && line.offset < walk->frontMatter.end) {
+    return LineKind::FrontMatter;
+  }
   size_t length = line.endsLine ? LengthWithoutEnd(line) : line.length;
   FenceRun run;
   bool marks = FindFenceRun(line.data, length, &run);

@@ -126,22 +126,31 @@ LinePiece AfterByteOrderMark(const LinePiece& first);
 size_t ByteOrderMarkLength(const LinePiece& first);
 
 // Front matter: a first line (after the mark) that is exactly "---", up to
-// and including the next line that is exactly "---" or "...". Fed the first
-// piece of each line from the document's first; decided once it has seen
-// the closing line (closed, end: the offset after it) or a first line that
-// opens none.
+// and including the next line that is exactly "---" or "...". An old number
+// line above it (and the empty line after it), where earlier versions put
+// the first page's number, does not hide it: the jobs drop those lines and
+// put the top below the front matter. The lines of front matter are those
+// starting in [start, end).
+struct FrontMatterSpan {
+  uint64_t start;
+  uint64_t end;  // 0: no front matter
+};
+
+// Fed the first piece of each line from the document's first; decided once
+// it has seen the closing line (Closed) or a first line that opens none.
 struct FrontMatterScan {
   enum class State { Start, Open, Closed, None } state;
-  uint64_t end;
+  int lead;  // lines taken before the first: an old number line, an empty line
+  FrontMatterSpan span;
 };
 
 void StartFrontMatter(FrontMatterScan* scan);
 void FeedFrontMatter(FrontMatterScan* scan, const LinePiece& line);
 bool IsFrontMatterOpener(const LinePiece& line);
 
-// Reads a document from its first line until its front matter is decided:
-// *end is where it ends, 0 when it has none. False when a read fails.
-bool FindFrontMatterEnd(LineReader* reader, uint64_t* end);
+// Reads a document from its first line until its front matter is decided;
+// an empty span when it has none. False when a read fails.
+bool FindFrontMatter(LineReader* reader, FrontMatterSpan* span);
 
 // A fenced code block: at most three spaces, then three or more backticks
 // (with no backtick in the rest of the line) or tildes; closed by at least
@@ -162,14 +171,13 @@ enum class LineKind {
   Heading,
 };
 
-// Walks a document line by line from its first: lines starting before
-// frontMatterEnd are front matter.
+// Walks a document line by line from its first.
 struct MarkdownWalk {
   FenceState fence;
-  uint64_t frontMatterEnd;
+  FrontMatterSpan frontMatter;
 };
 
-void StartWalk(MarkdownWalk* walk, uint64_t frontMatterEnd);
+void StartWalk(MarkdownWalk* walk, FrontMatterSpan frontMatter);
 
 // Takes the first piece of every physical line in order (the first line
 // after AfterByteOrderMark) and answers what it is.

@@ -57,15 +57,15 @@ bool CopyLine(JobState& job, const LinePiece& first) {
   return true;
 }
 
-// Writes a heading whose first piece is not the whole line, with its first
-// annotation cut out wherever it stands. Answers whether the line is to be
-// rebuilt (its own ending was held back) and, in *kept, the bytes written.
-// False in *read when a read fails.
-bool CutLongHeading(JobState& job, const LinePiece& line, size_t space, uint64_t* kept, bool* read) {
-  WriteBytes(&job.writer, line.data, space);
+// Writes a heading whose first piece is not the whole line into `writer`,
+// with its first annotation cut out wherever it stands. Answers whether the
+// line is to be rebuilt (its own ending was held back). False in *read when
+// a read fails.
+bool CutLongHeading(JobState& job, LineWriter* writer, const LinePiece& line, size_t space, bool* read) {
+  WriteBytes(writer, line.data, space);
   HeadingCut cut;
   StartHeadingCut(&cut);
-  FeedHeadingCut(&cut, &job.writer, line.data + space, line.length - space);
+  FeedHeadingCut(&cut, writer, line.data + space, line.length - space);
   bool ends = false;
   *read = true;
   while (!ends) {
@@ -73,19 +73,62 @@ bool CutLongHeading(JobState& job, const LinePiece& line, size_t space, uint64_t
     ReadStatus status = ReadPiece(&job.reader, &piece);
     if (status == ReadStatus::Error) *read = false;
     if (status != ReadStatus::Piece) break;
-    FeedHeadingCut(&cut, &job.writer, piece.data, piece.length);
+    FeedHeadingCut(&cut, writer, piece.data, piece.length);
     ends = piece.endsLine;
   }
   // A long heading without annotation keeps its own ending; it could not
   // take a new annotation anyway.
-  FinishHeadingCut(&cut, &job.writer, !cut.cut);
-  *kept = space + cut.kept;
+  FinishHeadingCut(&cut, writer, !cut.cut);
   return cut.cut;
 }
 
 // A heading whose annotation was taken out, with the tail that followed the
 // annotation joined back.
 char joinedHeading[kPieceLimit];
+
+// Holds what a long heading keeps while it fits a piece, so that a new
+// annotation can take its place in it; once it does not fit, everything
+// goes on to the job's writer.
+struct HeadingHold {
+  size_t length;
+  bool spilled;
+  LineWriter* spill;
+};
+
+bool HoldHeadingBytes(void* context, const char* data, size_t length) {
+  HeadingHold& hold = *static_cast<HeadingHold*>(context);
+  if (!hold.spilled && length <= sizeof joinedHeading - hold.length) {
+    memcpy(joinedHeading + hold.length, data, length);
+    hold.length += length;
+    return true;
+  }
+  if (!hold.spilled) WriteBytes(hold.spill, joinedHeading, hold.length);
+  hold.spilled = true;
+  WriteBytes(hold.spill, data, length);
+  return !hold.spill->failed;
+}
+
+// Cuts the first annotation, and all after it, out of a heading whose first
+// piece is not the whole line. True when what it keeps fits a piece: it is
+// then in joinedHeading[0, *length), to be rebuilt with the job's line
+// ending. Otherwise the line is written and the answer is false, with
+// *read false when a read failed.
+bool TakeLongHeading(JobState& job, const LinePiece& line, size_t space, size_t* length, bool* read) {
+  HeadingHold hold = {0, false, &job.writer};
+  LineWriter held;
+  StartWriting(&held, ByteSink{HoldHeadingBytes, nullptr, &hold}, nullptr, 0);
+  *read = true;
+  bool rebuild = CutLongHeading(job, &held, line, space, read);
+  if (held.failed) job.writer.failed = true;
+  if (rebuild && *read && !hold.spilled) {
+    *length = hold.length;
+    return true;
+  }
+  if (!hold.spilled) WriteBytes(&job.writer, joinedHeading, hold.length);
+  // Too long for an annotation: it only gets the job's line ending.
+  if (rebuild && *read) WriteText(&job.writer, LineEnding(job));
+  return false;
+}
 
 // A heading loses its old annotation and, unless it is the heading's tail
 // (closing marks, an attribute block), what follows it on the line; the
@@ -95,40 +138,36 @@ char joinedHeading[kPieceLimit];
 // as well. False when a read fails.
 bool RewriteHeading(JobState& job, const LinePiece& line, size_t space, int32_t page,
                     bool inserting) {
+  const char* text = joinedHeading;
+  size_t textLength = 0;
+  if (!line.endsLine) {
+    bool read = true;
+    if (!TakeLongHeading(job, line, space, &textLength, &read)) return read;
+  } else {
+    ptrdiff_t found = FindAnnotation(line, space);
+    if (found < 0 && !inserting) {
+      WritePiece(&job.writer, line);
+      return true;
+    }
+    const size_t length = LengthWithoutEnd(line);
+    text = line.data;
+    textLength = length;
+    if (found >= 0) {
+      size_t at = static_cast<size_t>(found);
+      size_t end = AnnotationEnd(line.data, length, at);
+      textLength = at;
+      if (end != 0 && IsHeadingTail(line.data + end, length - end)) {
+        memcpy(joinedHeading, line.data, at);
+        memcpy(joinedHeading + at, line.data + end, length - end);
+        text = joinedHeading;
+        textLength = at + (length - end);
+      }
+    }
+  }
   const char* ending = LineEnding(job);
   char annotation[64];
   size_t annotationLength = 0;
   if (inserting && job.input.annotateHeadings != 0) annotationLength = FormatAnnotation(page, annotation);
-  if (!line.endsLine) {
-    uint64_t kept = 0;
-    bool read = true;
-    bool rebuild = CutLongHeading(job, line, space, &kept, &read);
-    if (!rebuild || !read) return read;
-    if (kept + annotationLength + strlen(ending) <= kPieceLimit) {
-      WriteBytes(&job.writer, annotation, annotationLength);
-    }
-    WriteText(&job.writer, ending);
-    return true;
-  }
-  ptrdiff_t found = FindAnnotation(line, space);
-  if (found < 0 && !inserting) {
-    WritePiece(&job.writer, line);
-    return true;
-  }
-  const size_t length = LengthWithoutEnd(line);
-  const char* text = line.data;
-  size_t textLength = length;
-  if (found >= 0) {
-    size_t at = static_cast<size_t>(found);
-    size_t end = AnnotationEnd(line.data, length, at);
-    textLength = at;
-    if (end != 0 && IsHeadingTail(line.data + end, length - end)) {
-      memcpy(joinedHeading, line.data, at);
-      memcpy(joinedHeading + at, line.data + end, length - end);
-      text = joinedHeading;
-      textLength = at + (length - end);
-    }
-  }
   if (textLength + annotationLength + strlen(ending) > kPieceLimit) annotationLength = 0;
   size_t place = annotationLength > 0 ? AnnotationPlace(text, textLength, space) : textLength;
   WriteBytes(&job.writer, text, place);
@@ -194,7 +233,7 @@ int32_t PageAfterBreak(const JobState& job, int32_t page) {
 
 bool CountPages(JobState& job) {
   job.eolStyle = EolStyle::Undetermined;
-  job.frontMatterEnd = 0;
+  job.frontMatter = FrontMatterSpan{0, 0};
   // Whether the document is UTF-8 is seen in the blocks the reader reads.
   Utf8Scan scan;
   StartUtf8Scan(&scan);
@@ -205,7 +244,7 @@ bool CountPages(JobState& job) {
   FrontMatterScan frontMatter;
   StartFrontMatter(&frontMatter);
   PageCount count = {job.frame.firstPage, {}};
-  StartWalk(&count.walk, 0);
+  StartWalk(&count.walk, FrontMatterSpan{0, 0});
   // While front matter is open, its lines are also counted as if there were
   // none: front matter that is never closed is none.
   PageCount asText = count;
@@ -230,7 +269,7 @@ bool CountPages(JobState& job) {
   }
   job.reader.scan = nullptr;
   if (frontMatter.state == FrontMatterScan::State::Open) count = asText;
-  if (frontMatter.state == FrontMatterScan::State::Closed) job.frontMatterEnd = frontMatter.end;
+  if (frontMatter.state == FrontMatterScan::State::Closed) job.frontMatter = frontMatter.span;
   job.countedEnd = count.page;
   job.utf8 = bom || Utf8ScanValid(scan);
   return status == ReadStatus::End && (job.spool == nullptr || fflush(job.spool) == 0);
@@ -251,16 +290,21 @@ PassOutcome RewritePass(JobState& job) {
     if (line.length == 0) status = ReadPiece(&job.reader, &line);
     if (status != ReadStatus::Piece) return PassEnd(job, status);  // nothing but the mark
   }
-  // Front matter is copied as it is; the top is right after it.
-  while (status == ReadStatus::Piece && line.offset < job.frontMatterEnd) {
+  // Front matter is copied as it is; the top is right after it, so an old
+  // number line above it goes, with its empty line.
+  const FrontMatterSpan& frontMatter = job.frontMatter;
+  while (status == ReadStatus::Piece && line.offset < frontMatter.start) {
+    status = ReadPiece(&job.reader, &line);
+  }
+  while (status == ReadStatus::Piece && line.offset < frontMatter.end) {
     if (!CopyLine(job, line)) return PassOutcome::Failed;
     status = ReadPiece(&job.reader, &line);
   }
-  bool lineOpen = job.frontMatterEnd > 0 && job.writer.lastByte != '\n';
+  bool lineOpen = frontMatter.end > 0 && job.writer.lastByte != '\n';
   status = NumberLinePlace(job, page, job.inserting && job.frame.numberTop, lineOpen, &line, status);
 
   MarkdownWalk walk;
-  StartWalk(&walk, job.frontMatterEnd);
+  StartWalk(&walk, frontMatter);
   while (status == ReadStatus::Piece && !job.writer.failed) {
     bool read = true;
     switch (WalkLine(&walk, line)) {

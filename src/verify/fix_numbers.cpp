@@ -80,7 +80,7 @@ void RewriteLine(MarkdownWalk* walk, const LinePiece& piece) {
 bool RewriteNumbersPass(void*, LineReader* reader, LineWriter* writer) {
   job.writer = writer;
   MarkdownWalk walk;
-  StartWalk(&walk, job.scan->walk.frontMatterEnd);
+  StartWalk(&walk, job.scan->walk.frontMatter);
   LinePiece piece;
   ReadStatus status;
   while ((status = ReadPiece(reader, &piece)) == ReadStatus::Piece) RewriteLine(&walk, piece);

@@ -466,7 +466,7 @@ void StartScan(DocumentScan* scan, NumberLineEntry* numberLines, int32_t numberL
   StartTextStore(&scan->keys, keyBuffer, keyBufferSize);
   scan->pageCount = 1;
   scan->overflow = false;
-  StartWalk(&scan->walk, 0);
+  StartWalk(&scan->walk, FrontMatterSpan{0, 0});
 }
 
 void ScanPiece(DocumentScan* scan, const LinePiece& piece) {
@@ -497,7 +497,7 @@ ScanStatus ScanMarkdownFile(DocumentScan* scan, const char* path) {
   LineReader reader;
   StartReading(&reader, file, readBuffer, sizeof readBuffer, kPieceLimit);
   // Front matter is found first, then the document is read from the start.
-  bool read = FindFrontMatterEnd(&reader, &scan->walk.frontMatterEnd) && fseek(file, 0, SEEK_SET) == 0;
+  bool read = FindFrontMatter(&reader, &scan->walk.frontMatter) && fseek(file, 0, SEEK_SET) == 0;
   StartReading(&reader, file, readBuffer, sizeof readBuffer, kPieceLimit);
   LinePiece piece;
   ReadStatus status = ReadStatus::Error;

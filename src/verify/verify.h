@@ -91,7 +91,7 @@ void StartScan(DocumentScan* scan, NumberLineEntry* numberLines, int32_t numberL
 
 // Takes the Markdown one piece at a time, as LineReader hands them out,
 // from its first; lines in front matter and code are not looked at. A
-// document with front matter sets scan->walk.frontMatterEnd first.
+// document with front matter sets scan->walk.frontMatter first.
 void ScanPiece(DocumentScan* scan, const LinePiece& piece);
 
 enum class ScanStatus { Ok, Unreadable, TooLarge };
