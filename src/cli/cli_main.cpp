@@ -151,8 +151,7 @@ int CompareTargets(const void* a, const void* b) {
   return first.index < second.index ? -1 : first.index > second.index ? 1 : 0;
 }
 
-// Keys, sorted, find the pairs of a run of any length; SameTarget, the one
-// rule for it, confirms each.
+// Keys, sorted, find the pairs of a run of any length.
 enum class Collision { None, SameFile, SharedBackup, NoMemory };
 
 struct CollisionFound {
@@ -193,7 +192,6 @@ CollisionFound FindCollision(const char* const* paths, int count) {
     if (strcmp(targets[t - 1].key, targets[t].key) != 0) continue;
     int a = targets[t - 1].index;
     int b = targets[t].index;
-    if (!SameTarget(paths[a], paths[b])) continue;
     bool backup = a >= count;
     CollisionFound pair = {backup ? Collision::SharedBackup : Collision::SameFile, a % count, b % count};
     bool earlier = found.kind == Collision::None || pair.first < found.first ||

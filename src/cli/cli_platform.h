@@ -30,11 +30,6 @@ void PrintUtf8(FILE* stream, const char* text);
 // file is left then). The caller removes the file.
 bool SpoolStandardInput(char* path, size_t size);
 
-// A text that is the same for two paths exactly when they would name the
-// same file: the file's identity when it exists, else its folder resolved
-// and its name (on Windows whatever the case). False when it cannot be told.
-bool TargetKey(const char* path, char* key, size_t size);
-
 // True where the settings file's unmarked texts are taken as the bytes they
 // are, so that their encoding is unknown unless they are UTF-8 (everywhere
 // but Windows, which reads them in its code page).

@@ -1,10 +1,8 @@
 #include "cli/cli_platform.h"
 
 #include <errno.h>
-#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -47,32 +45,6 @@ bool SpoolStandardInput(char* path, size_t size) {
   if (close(file) != 0) ok = false;
   if (!ok) unlink(path);
   return ok;
-}
-
-bool TargetKey(const char* path, char* key, size_t size) {
-  struct stat info;
-  int length = 0;
-  if (stat(path, &info) == 0) {
-    length = snprintf(key, size, "i%llu:%llu", static_cast<unsigned long long>(info.st_dev),
-                      static_cast<unsigned long long>(info.st_ino));
-  } else {
-    const char* slash = strrchr(path, '/');
-    char folder[PATH_MAX];
-    const char* name = path;
-    if (slash == nullptr) {
-      memcpy(folder, ".", 2);
-    } else {
-      size_t folderLength = slash == path ? 1 : static_cast<size_t>(slash - path);
-      if (folderLength >= sizeof folder) return false;
-      memcpy(folder, path, folderLength);
-      folder[folderLength] = '\0';
-      name = slash + 1;
-    }
-    char resolved[PATH_MAX];
-    if (realpath(folder, resolved) == nullptr) return false;
-    length = snprintf(key, size, "n%s/%s", resolved, name);
-  }
-  return length > 0 && static_cast<size_t>(length) < size;
 }
 
 bool SettingsTextsAreUnconverted() { return true; }

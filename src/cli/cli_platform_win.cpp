@@ -241,29 +241,4 @@ bool SpoolStandardInput(char* path, size_t size) {
   return ok;
 }
 
-bool TargetKey(const char* path, char* key, size_t size) {
-  static wchar_t widePath[kWidePathSize];
-  static wchar_t full[kWidePathSize];
-  if (!Utf8ToWide(path, widePath, kWidePathSize)) return false;
-  HANDLE file = CreateFileW(widePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    BY_HANDLE_FILE_INFORMATION info;
-    bool known = GetFileInformationByHandle(file, &info) != 0;
-    CloseHandle(file);
-    if (known) {
-      int length = snprintf(key, size, "i%08lx:%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
-                            static_cast<unsigned long>(info.nFileIndexHigh),
-                            static_cast<unsigned long>(info.nFileIndexLow));
-      return length > 0 && static_cast<size_t>(length) < size;
-    }
-  }
-  DWORD length = GetFullPathNameW(widePath, kWidePathSize, full, nullptr);
-  if (length == 0 || length >= kWidePathSize || size < 2) return false;
-  // Windows names are the same whatever their case.
-  CharUpperBuffW(full, length);
-  key[0] = 'n';
-  return WideToUtf8(full, key + 1, size - 1);
-}
-
 bool SettingsTextsAreUnconverted() { return false; }

@@ -15,6 +15,13 @@ bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'
 
 }  // namespace
 
+bool SameTarget(const char* a, const char* b) {
+  static char first[8192];
+  static char second[8192];
+  return TargetKey(a, first, sizeof first) && TargetKey(b, second, sizeof second) &&
+         strcmp(first, second) == 0;
+}
+
 bool FileOpensForReading(const char* path) {
   FILE* file = OpenFileUtf8(path, "rb");
   if (file == nullptr) return false;

@@ -31,8 +31,13 @@ int64_t PathFileSize(const char* path);
 // another spelling of the path.
 bool SameExistingFile(const char* a, const char* b);
 
-// True when both paths would name the same file, whether or not it exists
-// yet: the same existing file, or the same name in the same folder.
+// A text that is the same for two paths exactly when they would name the
+// same file, whether or not it exists yet: the file's identity when it
+// exists, else its folder resolved and its name (on Windows whatever the
+// case). False when it cannot be told.
+bool TargetKey(const char* path, char* key, size_t size);
+
+// True when both paths would name the same file: their TargetKeys agree.
 bool SameTarget(const char* a, const char* b);
 
 enum class CopyOutcome { Copied, SourceMissing, Failed };

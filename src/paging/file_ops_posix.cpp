@@ -136,12 +136,16 @@ bool SameExistingFile(const char* a, const char* b) {
          first.st_ino == second.st_ino;
 }
 
-bool SameTarget(const char* a, const char* b) {
-  if (SameExistingFile(a, b)) return true;
-  char first[PATH_MAX + 256];
-  char second[PATH_MAX + 256];
-  return ResolvedName(a, first, sizeof first) && ResolvedName(b, second, sizeof second) &&
-         strcmp(first, second) == 0;
+bool TargetKey(const char* path, char* key, size_t size) {
+  struct stat info;
+  if (StatPath(path, &info)) {
+    int length = snprintf(key, size, "i%llu:%llu", static_cast<unsigned long long>(info.st_dev),
+                          static_cast<unsigned long long>(info.st_ino));
+    return length > 0 && static_cast<size_t>(length) < size;
+  }
+  if (size < 2) return false;
+  key[0] = 'n';
+  return ResolvedName(path, key + 1, size - 1);
 }
 
 CopyOutcome CopyFileReplacing(const char* from, const char* to) {

@@ -108,17 +108,22 @@ bool SameExistingFile(const char* a, const char* b) {
          one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
 }
 
-bool SameTarget(const char* a, const char* b) {
-  if (SameExistingFile(a, b)) return true;
-  WidePath first(a);
-  WidePath second(b);
-  wchar_t fullFirst[kWidePathSize];
-  wchar_t fullSecond[kWidePathSize];
-  DWORD one = GetFullPathNameW(first.text, kWidePathSize, fullFirst, nullptr);
-  DWORD two = GetFullPathNameW(second.text, kWidePathSize, fullSecond, nullptr);
-  if (one == 0 || two == 0 || one >= kWidePathSize || two >= kWidePathSize) return false;
+bool TargetKey(const char* path, char* key, size_t size) {
+  WidePath wide(path);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (IdentityOf(wide.text, &info)) {
+    int length = snprintf(key, size, "i%08lx:%08lx%08lx", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                          static_cast<unsigned long>(info.nFileIndexHigh),
+                          static_cast<unsigned long>(info.nFileIndexLow));
+    return length > 0 && static_cast<size_t>(length) < size;
+  }
+  static wchar_t full[kWidePathSize];
+  DWORD length = GetFullPathNameW(wide.text, kWidePathSize, full, nullptr);
+  if (length == 0 || length >= kWidePathSize || size < 2) return false;
   // Windows names are the same whatever their case.
-  return CompareStringOrdinal(fullFirst, -1, fullSecond, -1, TRUE) == CSTR_EQUAL;
+  CharUpperBuffW(full, length);
+  key[0] = 'n';
+  return WideToUtf8(full, key + 1, size - 1);
 }
 
 // Judged by whether the copy call succeeded and by sizes, never by write

@@ -103,45 +103,53 @@ void Weigh(int32_t candidateSheet, const LineMatch& candidate, int32_t* sheet, L
   }
 }
 
+// The next of the index's whole-line candidates for key that start after
+// `after` and before `endText`, going back along the chain from *n.
+bool NextInChain(const SheetSet& sheets, const LineIndex& index, uint64_t hash, size_t after,
+                 size_t endText, const char* key, size_t keyLength, int32_t* n, int32_t* sheet,
+                 LineMatch* candidate) {
+  while (*n >= 0) {
+    const CandidateLine& line = index.lines[*n];
+    *n = line.previous;
+    if (line.start < after) return false;
+    if (line.hash != hash || line.start >= endText) continue;
+    if (MatchLineAt(sheets.text.data, line.start, sheets.starts[line.sheet + 1], key, keyLength,
+                    candidate)) {
+      *sheet = line.sheet;
+      return true;
+    }
+  }
+  return false;
+}
+
 void LookOnwardInIndex(const SheetSet& sheets, const LineIndex& index, int32_t endSheet,
                        const char* key, size_t keyLength, int32_t* sheet, LineMatch* match,
                        int32_t* doubtSheet) {
   const uint64_t hash = GaplessHash(key, keyLength);
   const size_t after = match->end;
   const size_t endText = sheets.starts[endSheet];
+  const int32_t chain = index.buckets[hash & (index.bucketCount - 1)];
   // The chain runs from the last line back; the first after the match that
   // is spaced as ours is the one the chain meets last.
-  int32_t firstExactSheet = -1;
-  LineMatch firstExact = {0, 0, false};
-  for (int32_t n = index.buckets[hash & (index.bucketCount - 1)]; n >= 0;) {
-    const CandidateLine& line = index.lines[n];
-    n = line.previous;
-    if (line.start < after) break;
-    if (line.hash != hash || line.start >= endText) continue;
-    LineMatch candidate;
-    if (!MatchLineAt(sheets.text.data, line.start, sheets.starts[line.sheet + 1], key, keyLength,
-                     &candidate)) {
-      continue;
+  int32_t candidateSheet = -1;
+  LineMatch candidate;
+  if (!match->exact) {
+    int32_t exactSheet = -1;
+    LineMatch exact = {0, 0, false};
+    for (int32_t n = chain; NextInChain(sheets, index, hash, after, endText, key, keyLength, &n,
+                                        &candidateSheet, &candidate);) {
+      if (!candidate.exact) continue;
+      exactSheet = candidateSheet;
+      exact = candidate;
     }
-    if (candidate.exact && !match->exact) {
-      firstExactSheet = line.sheet;
-      firstExact = candidate;
+    if (exactSheet >= 0) {
+      *sheet = exactSheet;
+      *match = exact;
     }
   }
-  if (firstExactSheet >= 0) {
-    *sheet = firstExactSheet;
-    *match = firstExact;
-  }
-  for (int32_t n = index.buckets[hash & (index.bucketCount - 1)]; n >= 0;) {
-    const CandidateLine& line = index.lines[n];
-    n = line.previous;
-    if (line.start < after) break;
-    if (line.hash != hash || line.start >= endText) continue;
-    LineMatch candidate;
-    if (MatchLineAt(sheets.text.data, line.start, sheets.starts[line.sheet + 1], key, keyLength,
-                    &candidate)) {
-      Weigh(line.sheet, candidate, sheet, match, doubtSheet);
-    }
+  for (int32_t n = chain; NextInChain(sheets, index, hash, after, endText, key, keyLength, &n,
+                                      &candidateSheet, &candidate);) {
+    Weigh(candidateSheet, candidate, sheet, match, doubtSheet);
   }
 }
 

@@ -47,11 +47,10 @@ HANDLE CreateOutputFile(const std::wstring& path) {
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-}  // namespace
-
-ToolOutcome RunTool(const std::string& tool, const std::string& folder,
-                    const std::vector<std::string>& arguments) {
-  ToolOutcome outcome = {-1, "", ""};
+// Starts the tool in folder, its output going to out<suffix>.txt and
+// err<suffix>.txt there; the process, or null.
+HANDLE LaunchTool(const std::string& tool, const std::string& folder,
+                  const std::vector<std::string>& arguments, const std::string& suffix) {
   std::wstring program = Wide(tool);
   for (wchar_t& c : program) {
     if (c == L'/') c = L'\\';
@@ -59,8 +58,9 @@ ToolOutcome RunTool(const std::string& tool, const std::string& folder,
   std::wstring commandLine = Quoted(program);
   for (const std::string& argument : arguments) commandLine += L" " + Quoted(Wide(argument));
   std::wstring wideFolder = Wide(folder);
-  HANDLE out = CreateOutputFile(wideFolder + L"\\out.txt");
-  HANDLE err = CreateOutputFile(wideFolder + L"\\err.txt");
+  std::wstring wideSuffix = Wide(suffix);
+  HANDLE out = CreateOutputFile(wideFolder + L"\\out" + wideSuffix + L".txt");
+  HANDLE err = CreateOutputFile(wideFolder + L"\\err" + wideSuffix + L".txt");
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -75,14 +75,19 @@ ToolOutcome RunTool(const std::string& tool, const std::string& folder,
                                 DETACHED_PROCESS, nullptr, wideFolder.c_str(), &startup, &process);
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
-  if (!started) return outcome;
-  WaitForSingleObject(process.hProcess, 120000);
-  DWORD code = 0;
-  if (GetExitCodeProcess(process.hProcess, &code) && code != STILL_ACTIVE) {
-    outcome.exitCode = static_cast<int>(code);
-  }
+  if (!started) return nullptr;
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  return process.hProcess;
+}
+
+}  // namespace
+
+ToolOutcome RunTool(const std::string& tool, const std::string& folder,
+                    const std::vector<std::string>& arguments) {
+  ToolOutcome outcome = {-1, "", ""};
+  RunningTool run = {reinterpret_cast<long long>(LaunchTool(tool, folder, arguments, ""))};
+  if (run.process == 0) return outcome;
+  outcome.exitCode = WaitForTool(&run);
   outcome.out = WithoutCr(ReadFileBytes(folder + "/out.txt"));
   outcome.err = WithoutCr(ReadFileBytes(folder + "/err.txt"));
   return outcome;
@@ -92,33 +97,7 @@ unsigned SystemCodePage() { return GetACP(); }
 
 RunningTool StartTool(const std::string& tool, const std::string& folder,
                       const std::vector<std::string>& arguments, const std::string& tag) {
-  std::wstring program = Wide(tool);
-  for (wchar_t& c : program) {
-    if (c == L'/') c = L'\\';
-  }
-  std::wstring commandLine = Quoted(program);
-  for (const std::string& argument : arguments) commandLine += L" " + Quoted(Wide(argument));
-  std::wstring wideFolder = Wide(folder);
-  std::wstring wideTag = Wide(tag);
-  HANDLE out = CreateOutputFile(wideFolder + L"\\out-" + wideTag + L".txt");
-  HANDLE err = CreateOutputFile(wideFolder + L"\\err-" + wideTag + L".txt");
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = INVALID_HANDLE_VALUE;
-  startup.hStdOutput = out;
-  startup.hStdError = err;
-  PROCESS_INFORMATION process = {};
-  std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-  mutableLine.push_back(L'\0');
-  BOOL started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                 CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
-                                DETACHED_PROCESS, nullptr, wideFolder.c_str(), &startup, &process);
-  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-  if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
-  if (!started) return RunningTool{0};
-  CloseHandle(process.hThread);
-  return RunningTool{reinterpret_cast<long long>(process.hProcess)};
+  return RunningTool{reinterpret_cast<long long>(LaunchTool(tool, folder, arguments, "-" + tag))};
 }
 
 void KillTool(RunningTool* run) {
