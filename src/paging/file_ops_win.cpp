@@ -248,6 +248,22 @@ FileProblem TakeJobLock(const wchar_t* path, void** lock) {
   return FileProblem::None;
 }
 
+// Windows refuses to rename over a file that anyone has open, even for a
+// moment: a virus scanner, an indexer, an editor watching the file, another
+// job comparing paths. Such a refusal is tried again for about three seconds
+// before it counts; a read-only target is refused at once.
+bool MoveIntoPlace(const wchar_t* scratch, const wchar_t* target) {
+  DWORD pause = 10;
+  for (DWORD waited = 0;; waited += pause, pause = pause < 200 ? pause * 2 : 200) {
+    if (MoveFileExW(scratch, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    DWORD error = GetLastError();
+    bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                   (error == ERROR_ACCESS_DENIED && (GetFileAttributesW(target) & FILE_ATTRIBUTE_READONLY) == 0);
+    if (!passing || waited >= 3000) return false;
+    Sleep(pause);
+  }
+}
+
 void DropJobLock(void** lock) {
   if (*lock == nullptr) return;
   ReleaseMutex(static_cast<HANDLE>(*lock));
@@ -379,7 +395,7 @@ bool FinishReplacement(Replacement* r) {
     if (attributes != INVALID_FILE_ATTRIBUTES) {
       SetFileAttributesW(scratch.text, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     }
-    ok = MoveFileExW(scratch.text, target.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    ok = MoveIntoPlace(scratch.text, target.text);
   }
   if (!ok) DeleteFileW(scratch.text);
   r->scratch[0] = '\0';

@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,55 @@ TEST(WindowsFileOpsTest, AttributesStayAndReadOnlyIsRefused) {
             "Error: Access is denied.\r\n" + settings.markdownPath + "\r\n");
   EXPECT_EQ(ReadFileBytes(settings.markdownPath), before);
   SetFileAttributesW(wide, FILE_ATTRIBUTE_NORMAL);
+}
+
+// A program that opens the document or its backup for a moment, sharing
+// everything (a scanner, an indexer, another job comparing paths), makes
+// Windows refuse the rename that puts the new text in place: the job waits
+// for it. One that keeps the document open gets the true cause, and the
+// document stays as it was.
+TEST(WindowsFileOpsTest, AFileOpenedByOthersForAMomentIsStillReplaced) {
+  struct Case {
+    const char* held;
+    int milliseconds;  // how long it is held once the job starts; -1: throughout
+    const char* result;
+  };
+  const Case cases[] = {
+      {"doc.md", 300, "Total 2 pages."},
+      {"doc.bak", 300, "Total 2 pages."},
+      {"doc.md", -1, "Error: Writing failed; the file was left as it was.\r\n"},
+  };
+  const std::string text = "one\n<div style=\"page-break-after:always\"></div>\ntwo\n";
+  for (const Case& c : cases) {
+    TempFolder folder;
+    JobSettings settings;
+    settings.markdownPath = folder.Path("doc.md");
+    WriteFileBytes(settings.markdownPath, text);
+    WriteFileBytes(folder.Path("doc.bak"), "old backup\n");
+    wchar_t wide[kWidePathSize];
+    ASSERT_TRUE(Utf8ToWide(folder.Path(c.held).c_str(), wide, kWidePathSize));
+    HANDLE other = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    std::thread closer;
+    if (c.milliseconds >= 0) {
+      closer = std::thread([&] {
+        Sleep(static_cast<DWORD>(c.milliseconds));
+        CloseHandle(other);
+      });
+    }
+    std::string expected = c.result;
+    if (c.milliseconds < 0) expected += settings.markdownPath + "\r\n";
+    EXPECT_EQ(RunJob(Job::Insert, settings), expected) << c.held;
+    if (closer.joinable()) {
+      closer.join();
+    } else {
+      CloseHandle(other);
+    }
+    const std::string after = ReadFileBytes(settings.markdownPath);
+    EXPECT_EQ(after != text, c.milliseconds >= 0) << c.held;
+    EXPECT_EQ(ReadFileBytes(folder.Path("doc.bak")), text) << c.held;
+  }
 }
 
 TEST(WindowsFileOpsTest, CopyReplacesAndKeepsAnUntouchedTarget) {
