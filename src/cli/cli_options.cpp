@@ -388,7 +388,7 @@ CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliReq
       if (request->command == CliCommand::None) {
         request->command = CommandNamed(argument);
         if (request->command == CliCommand::None) {
-          snprintf(error, errorSize, "unknown command '%s' (execute, delete, undo or check)", Shown(argument));
+          snprintf(error, errorSize, "unknown command '%s' (execute, delete, undo, check or verify)", Shown(argument));
           return CliParse::Usage;
         }
       } else {
@@ -435,7 +435,7 @@ CliParse ParseCliArguments(int argc, const char* const* argv, bool apply, CliReq
     if (!TakeValue(*option, value, apply, request, error, errorSize)) return CliParse::Usage;
   }
   if (request->command == CliCommand::None) {
-    snprintf(error, errorSize, "no command given (execute, delete, undo or check)");
+    snprintf(error, errorSize, "no command given (execute, delete, undo, check or verify)");
     return CliParse::Usage;
   }
   if (request->fileCount == 0) {
