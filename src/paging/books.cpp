@@ -30,6 +30,11 @@ bool CheckBookDocument(const JobInput& input, bool checkOnly, int32_t start) {
     RefuseFor(problem, path);
     return false;
   }
+  if (!checkOnly && RewriteWasStopped(path)) {
+    LetGo(&held);
+    SetResult(kStoppedRewrite, path);
+    return false;
+  }
   if (!checkOnly && input.noBackup != 0 && held.links > 1) {
     LetGo(&held);
     SetResult(kLinkedNeedsBackup, path);

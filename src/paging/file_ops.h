@@ -105,12 +105,16 @@ struct Replacement {
   char scratch[kLongestTarget];  // where the new text is written
   FILE* stream;                  // unbuffered; null when not begun
   bool inPlace;                  // written straight into the target
+  bool marked;                   // a rewrite mark stands for it (see below)
 };
 
 // Starts a replacement of path: symbolic links are followed, so a link
 // stays a link and its target is replaced; a folder is NotAFile. Unless it
 // is written in place, the new text goes to a scratch file beside the target
 // with a name of our own pattern, made new (never an existing file).
+// A regular file written in place gets a rewrite mark first (see
+// RewriteWasStopped), and the interruptions a user can send (Ctrl+C, a
+// terminal's hang-up, a polite kill) wait until the replacement ends.
 FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r);
 
 // Flushes the new text to the disk and puts it in the target's place in one
@@ -124,8 +128,22 @@ bool FinishReplacement(Replacement* r);
 // nothing where the system has no such request.
 void StartWriteBack(Replacement* r);
 
-// Gives up: the scratch file is removed and the target left alone.
+// Gives up: the scratch file is removed and the target left alone. A target
+// written in place keeps its rewrite mark if anything was written to it.
 void AbandonReplacement(Replacement* r);
+
+// A rewrite in place cannot be made in one step: stopped part-way by a
+// crash or a power cut, it leaves the document torn, its text whole only in
+// the backup. A mark beside the document (".NAME.foliostamp-rewriting")
+// says so, from before the rewrite starts until the document is whole on
+// the disk again, so that no later job takes the torn text for the
+// document and backs it up over its only whole copy.
+
+// True when a mark says that a rewrite of path in place was stopped.
+bool RewriteWasStopped(const char* path);
+
+// Removes the mark: the document is whole again (put back from its backup).
+void ClearRewriteMark(const char* path);
 
 // Copies the rest of from (from its current offset) into the replacement;
 // *copied is the number of bytes written. from is left at its first byte.
@@ -139,6 +157,7 @@ void RemoveLeftScratchFiles(const char* path);
 // file named original.
 bool IsScratchNameFor(const char* name, const char* original);
 
-// The scratch path beside target for a serial; false when too long. For
-// the platform files.
+// The scratch path beside target for a serial, and the rewrite mark's path;
+// false when too long. For the platform files.
 bool FormScratchPath(const char* target, uint32_t serial, char* out, size_t outSize);
+bool FormRewriteMarkPath(const char* target, char* out, size_t outSize);

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
@@ -290,6 +291,33 @@ FILE* WritingStream(int fd) {
   return Unbuffered(file);
 }
 
+// The signals a user sends to stop a program politely wait while a file is
+// rewritten in place; they take effect once it is whole again.
+sigset_t heldOff;
+sigset_t before;
+
+void HoldOffInterruptions() {
+  sigemptyset(&heldOff);
+  sigaddset(&heldOff, SIGINT);
+  sigaddset(&heldOff, SIGTERM);
+  sigaddset(&heldOff, SIGHUP);
+  sigaddset(&heldOff, SIGQUIT);
+  sigprocmask(SIG_BLOCK, &heldOff, &before);
+}
+
+void AllowInterruptions() { sigprocmask(SIG_SETMASK, &before, nullptr); }
+
+// The mark made and on the disk, with its folder, before the rewrite.
+bool MarkRewrite(const char* target) {
+  char mark[kLongestTarget];
+  if (!FormRewriteMarkPath(target, mark, sizeof mark)) return false;
+  int fd = open(mark, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = fsync(fd) == 0;
+  if (close(fd) != 0) ok = false;
+  return ok && FlushFolderOf(mark);
+}
+
 }  // namespace
 
 FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held) {
@@ -305,7 +333,9 @@ FileProblem OpenHeldFile(const char* path, bool hold, HeldFile* held) {
     return FileProblem::NotAFile;
   }
   // A file the user made read-only is not replaced behind its back.
-  if (hold && access(path, W_OK) != 0) {
+  // Root may write any file; one without any write permission is still one
+  // its user made read-only.
+  if (hold && ((info.st_mode & 0222) == 0 || access(path, W_OK) != 0)) {
     close(fd);
     return FileProblem::Denied;
   }
@@ -343,6 +373,7 @@ void EndHoldBeforeReplacing(HeldFile*) {}
 FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
   r->stream = nullptr;
   r->inPlace = false;
+  r->marked = false;
   r->scratch[0] = '\0';
   if (!FollowLinks(path, r->target, sizeof r->target)) return FileProblem::Failed;
   struct stat info;
@@ -356,9 +387,20 @@ FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
     // finished.
     int fd = open(r->target, O_WRONLY | O_CLOEXEC);
     if (fd < 0) return ProblemOf(errno);
+    if (regular) {
+      HoldOffInterruptions();
+      if (!MarkRewrite(r->target)) {
+        AllowInterruptions();
+        close(fd);
+        return FileProblem::Failed;
+      }
+      r->marked = true;
+    }
     r->stream = WritingStream(fd);
     r->inPlace = true;
-    return r->stream != nullptr ? FileProblem::None : FileProblem::Failed;
+    if (r->stream != nullptr) return FileProblem::None;
+    AbandonReplacement(r);
+    return FileProblem::Failed;
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (!FormScratchPath(r->target, NextSerial(), r->scratch, sizeof r->scratch)) {
@@ -368,7 +410,9 @@ FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) {
       r->scratch[0] = '\0';
-      return ProblemOf(errno);
+      // The target exists or may be made: a scratch name it cannot have is
+      // no missing file.
+      return errno == ENAMETOOLONG ? FileProblem::Failed : ProblemOf(errno);
     }
     if (exists) TakeOverSettings(fd, info);
     r->stream = WritingStream(fd);
@@ -392,6 +436,11 @@ bool FinishReplacement(Replacement* r) {
   }
   if (fclose(r->stream) != 0) ok = false;
   r->stream = nullptr;
+  if (r->marked) {
+    if (ok) ClearRewriteMark(r->target);
+    r->marked = false;
+    AllowInterruptions();
+  }
   if (r->inPlace) return ok;
   if (ok && rename(r->scratch, r->target) == 0) {
     r->scratch[0] = '\0';
@@ -411,10 +460,35 @@ void StartWriteBack(Replacement* r) {
 }
 
 void AbandonReplacement(Replacement* r) {
-  if (r->stream != nullptr) fclose(r->stream);
+  bool written = true;
+  if (r->stream != nullptr) {
+    written = ftello(r->stream) != 0;
+    fclose(r->stream);
+  }
   r->stream = nullptr;
+  if (r->marked) {
+    if (!written) ClearRewriteMark(r->target);
+    r->marked = false;
+    AllowInterruptions();
+  }
   if (!r->inPlace && r->scratch[0] != '\0') unlink(r->scratch);
   r->scratch[0] = '\0';
+}
+
+bool RewriteWasStopped(const char* path) {
+  char target[kLongestTarget];
+  char mark[kLongestTarget];
+  if (!FollowLinks(path, target, sizeof target) || !FormRewriteMarkPath(target, mark, sizeof mark)) {
+    return false;
+  }
+  return access(mark, F_OK) == 0;
+}
+
+void ClearRewriteMark(const char* path) {
+  char target[kLongestTarget];
+  char mark[kLongestTarget];
+  if (!FollowLinks(path, target, sizeof target) || !FormRewriteMarkPath(target, mark, sizeof mark)) return;
+  if (unlink(mark) == 0) FlushFolderOf(mark);
 }
 
 bool CopyIntoReplacement(FILE* from, Replacement* r, int64_t* copied) {

@@ -264,6 +264,23 @@ bool MoveIntoPlace(const wchar_t* scratch, const wchar_t* target) {
   }
 }
 
+// Ctrl+C and Ctrl+Break in a console wait while a file is rewritten in
+// place; a job in the window has no console and needs nothing.
+BOOL WINAPI SwallowInterruption(DWORD event) { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
+
+// The mark made and on the disk before the rewrite.
+bool MarkRewrite(const char* target) {
+  char mark[kLongestTarget];
+  if (!FormRewriteMarkPath(target, mark, sizeof mark)) return false;
+  WidePath wide(mark);
+  HANDLE file = CreateFileW(wide.text, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_WRITE_THROUGH, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = FlushFileBuffers(file) != 0;
+  CloseHandle(file);
+  return ok;
+}
+
 void DropJobLock(void** lock) {
   if (*lock == nullptr) return;
   ReleaseMutex(static_cast<HANDLE>(*lock));
@@ -328,6 +345,7 @@ void EndHoldBeforeReplacing(HeldFile* held) {
 FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
   r->stream = nullptr;
   r->inPlace = false;
+  r->marked = false;
   r->scratch[0] = '\0';
   if (!FollowLinks(path, r->target, sizeof r->target)) return FileProblem::Failed;
   WidePath target(r->target);
@@ -337,11 +355,12 @@ FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
   }
   // Devices (NUL, CON, a pipe) have no attributes to read but open.
   bool throughOrInPlace = false;
+  bool disk = false;
   HANDLE probe = CreateFileW(target.text, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, 0, nullptr);
   if (probe != INVALID_HANDLE_VALUE) {
     BY_HANDLE_FILE_INFORMATION info = {};
-    bool disk = GetFileType(probe) == FILE_TYPE_DISK;
+    disk = GetFileType(probe) == FILE_TYPE_DISK;
     if (disk) GetFileInformationByHandle(probe, &info);
     CloseHandle(probe);
     if (!disk && way != ReplaceWay::ThroughOtherKinds) return FileProblem::NotAFile;
@@ -352,9 +371,20 @@ FileProblem BeginReplacement(const char* path, ReplaceWay way, Replacement* r) {
   if (throughOrInPlace) {
     HANDLE file = CreateFileW(target.text, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
+    if (disk) {
+      SetConsoleCtrlHandler(SwallowInterruption, TRUE);
+      if (!MarkRewrite(r->target)) {
+        SetConsoleCtrlHandler(SwallowInterruption, FALSE);
+        CloseHandle(file);
+        return FileProblem::Failed;
+      }
+      r->marked = true;
+    }
     r->stream = StreamOf(file, _O_WRONLY | _O_BINARY, "wb");
     r->inPlace = true;
-    return r->stream != nullptr ? FileProblem::None : FileProblem::Failed;
+    if (r->stream != nullptr) return FileProblem::None;
+    AbandonReplacement(r);
+    return FileProblem::Failed;
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (!FormScratchPath(r->target, NextSerial(), r->scratch, sizeof r->scratch)) return FileProblem::Failed;
@@ -382,6 +412,11 @@ bool FinishReplacement(Replacement* r) {
   if (disk && !FlushFileBuffers(handle)) ok = false;
   if (fclose(r->stream) != 0) ok = false;
   r->stream = nullptr;
+  if (r->marked) {
+    if (ok) ClearRewriteMark(r->target);
+    r->marked = false;
+    SetConsoleCtrlHandler(SwallowInterruption, FALSE);
+  }
   if (r->inPlace) return ok;
   // Full paths with backslashes, which every wide function takes.
   FullPath scratch(r->scratch);
@@ -405,8 +440,17 @@ bool FinishReplacement(Replacement* r) {
 void StartWriteBack(Replacement*) {}
 
 void AbandonReplacement(Replacement* r) {
-  if (r->stream != nullptr) fclose(r->stream);
+  bool written = true;
+  if (r->stream != nullptr) {
+    written = _ftelli64(r->stream) != 0;
+    fclose(r->stream);
+  }
   r->stream = nullptr;
+  if (r->marked) {
+    if (!written) ClearRewriteMark(r->target);
+    r->marked = false;
+    SetConsoleCtrlHandler(SwallowInterruption, FALSE);
+  }
   if (!r->inPlace && r->scratch[0] != '\0') {
     WidePath scratch(r->scratch);
     DeleteFileW(scratch.text);
@@ -454,4 +498,22 @@ void RemoveLeftScratchFiles(const char* path) {
     DeleteFileW(wideLeft.text);
   } while (FindNextFileW(search, &found));
   FindClose(search);
+}
+
+bool RewriteWasStopped(const char* path) {
+  char target[kLongestTarget];
+  char mark[kLongestTarget];
+  if (!FollowLinks(path, target, sizeof target) || !FormRewriteMarkPath(target, mark, sizeof mark)) {
+    return false;
+  }
+  WidePath wide(mark);
+  return GetFileAttributesW(wide.text) != INVALID_FILE_ATTRIBUTES;
+}
+
+void ClearRewriteMark(const char* path) {
+  char target[kLongestTarget];
+  char mark[kLongestTarget];
+  if (!FollowLinks(path, target, sizeof target) || !FormRewriteMarkPath(target, mark, sizeof mark)) return;
+  WidePath wide(mark);
+  DeleteFileW(wide.text);
 }

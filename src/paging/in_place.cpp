@@ -111,6 +111,7 @@ JobReport WritingFailed() {
     SetResult(kLeftAsItWas, path);
   } else {
     bool restored = CopyFileReplacing(job.backupPath, path) == CopyOutcome::Copied;
+    if (restored) ClearRewriteMark(path);
     SetResult(restored ? kRestored : kKeptInBackup, path, job.backupPath);
   }
   return Report(JobOutcome::Failed);
@@ -125,12 +126,16 @@ bool RunPass(const InPlacePass* pass) {
 JobReport RunInPlace(const InPlacePass* pass) {
   const char* path = job.input.markdownPath;
   backup.stream = nullptr;
+  backup.marked = false;
   backup.scratch[0] = '\0';
   replacement.stream = nullptr;
   replacement.inPlace = false;
+  replacement.marked = false;
   replacement.scratch[0] = '\0';
   FileProblem held = OpenHeldFile(path, true, &document);
   if (held != FileProblem::None) return RefuseFor(held, path);
+  // Its backup is then the only whole copy: nothing may replace it.
+  if (RewriteWasStopped(path)) return Stop(Refuse(kStoppedRewrite, path));
   RemoveLeftScratchFiles(path);
   RemoveLeftScratchFiles(job.backupPath);
   if (!BackUpIfAsked()) return Stop(Report(JobOutcome::Refused));

@@ -22,5 +22,7 @@ inline constexpr char kNotAFile[] = "Error: Not a file.\r\n%s\r\n";
 inline constexpr char kLeftAsItWas[] = "Error: Writing failed; the file was left as it was.\r\n%s\r\n";
 inline constexpr char kLinkedNeedsBackup[] =
     "Error: The file has more than one link, so it is rewritten in place, which needs a backup.\r\n%s\r\n";
+inline constexpr char kStoppedRewrite[] =
+    "Error: A job was stopped while it rewrote this file in place, so it may be torn; Undo puts back its text from the backup.\r\n%s\r\n";
 inline constexpr char kTotal[] = "Total %d pages.";
 inline constexpr char kDoneUndo[] = "Done undo.";

@@ -76,6 +76,7 @@ void UndoFromBackup(const JobInput& input, JobEnding ending, void* context) {
   } else {
     RemoveLeftScratchFiles(markdownPath);
     if (Restore(markdownPath)) {
+      ClearRewriteMark(markdownPath);  // whole again, whatever stopped before
       snprintf(resultText, sizeof resultText, kDoneUndo);
       report.outcome = JobOutcome::Done;
     }

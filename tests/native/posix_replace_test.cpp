@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "paging/file_ops.h"
 #include "settings/settings_codec.h"
 #include "test_files.h"
 
@@ -150,8 +151,9 @@ TEST(PosixReplaceTest, AnOutputThatIsNoRegularFileIsWrittenThrough) {
   EXPECT_EQ(RunJob(Job::Insert, settings), "Error: Not a file.\r\n" + settings.markdownPath + "\r\n");
 }
 
+// Also for root, whom the system lets write any file: a document without
+// write permission is one its user made read-only.
 TEST(PosixReplaceTest, PermissionProblemsAreToldAsSuch) {
-  if (geteuid() == 0) GTEST_SKIP() << "root may read and write any file";
   TempFolder folder;
   JobSettings settings;
   settings.markdownPath = folder.Path("doc.md");
@@ -166,6 +168,40 @@ TEST(PosixReplaceTest, PermissionProblemsAreToldAsSuch) {
   ASSERT_EQ(chmod(settings.markdownPath.c_str(), 0644), 0);
   EXPECT_EQ(ReadFileBytes(settings.markdownPath), kPlain);
   EXPECT_FALSE(FileExists(folder.Path("doc.bak")));
+}
+
+// Our names beside a file start with its own name, so for a name near the
+// system's limit of 255 bytes they are shortened (by a whole character, with
+// a hash of the whole name, so two long names never share them).
+TEST(PosixReplaceTest, NamesNearTheLimitAreNumberedAndTheirScratchFilesCleared) {
+  const std::string ascii(240, 'a');
+  std::string japanese;
+  for (int i = 0; i < 80; ++i) japanese += "\xe6\x96\x87";  // 240 bytes
+  for (const std::string& stem : {ascii, japanese, ascii + "b"}) {
+    TempFolder folder;
+    JobSettings settings;
+    settings.markdownPath = folder.Path(stem + ".md");
+    WriteFileBytes(settings.markdownPath, kPlain);
+    // Left by a crash on this document, and by one on a sibling whose name
+    // differs only at its end.
+    char left[8192];
+    ASSERT_TRUE(FormScratchPath(settings.markdownPath.c_str(), 0x1234abcd, left, sizeof left));
+    char sibling[8192];
+    ASSERT_TRUE(FormScratchPath(folder.Path(stem + "x.md").c_str(), 0x1234abcd, sibling, sizeof sibling));
+    ASSERT_STRNE(left, sibling);
+    WriteFileBytes(left, "torn");
+    WriteFileBytes(sibling, "another job's");
+    for (Job job : {Job::Insert, Job::Remove, Job::Undo}) {
+      JobResult result = RunJobFull(job, settings);
+      EXPECT_EQ(result.outcome, JobOutcome::Done) << stem.size() << ": " << result.text;
+    }
+    EXPECT_FALSE(FileExists(left)) << stem.size();
+    EXPECT_EQ(ReadFileBytes(sibling), "another job's") << stem.size();
+    // A hard-linked one gets its rewrite mark beside it, and clears it.
+    ASSERT_EQ(link(settings.markdownPath.c_str(), folder.Path("l.md").c_str()), 0);
+    EXPECT_EQ(RunJob(Job::Insert, settings), "Total 2 pages.") << stem.size();
+    EXPECT_FALSE(RewriteWasStopped(settings.markdownPath.c_str()));
+  }
 }
 
 TEST(PosixReplaceTest, TheSettingsFileKeepsItsBitsAndItsLink) {

@@ -74,6 +74,42 @@ TEST(SafeReplaceTest, ScratchFilesACrashLeftAreRemovedByTheNextJob) {
   for (const char* name : kept) EXPECT_EQ(ReadFileBytes(folder.Path(name)), "the user's") << name;
 }
 
+// A rewrite in place that was stopped part-way leaves its mark: the
+// document may be torn and its backup is its only whole copy, so Execute,
+// Delete and a book refuse it, changing nothing, until Undo puts the backup
+// back; then the mark is gone and the jobs run again.
+TEST(SafeReplaceTest, AStoppedRewriteInPlaceIsRefusedUntilUndone) {
+  TempFolder folder;
+  JobSettings settings;
+  settings.markdownPath = folder.Path("doc.md");
+  const std::string mark = folder.Path(".doc.md.foliostamp-rewriting");
+  const std::string refused = "Error: A job was stopped while it rewrote this file in place, so it may be "
+                              "torn; Undo puts back its text from the backup.\r\n" +
+                              settings.markdownPath + "\r\n";
+  WriteFileBytes(settings.markdownPath, "# One\n" + kBreak + "\n# Tw");
+  WriteFileBytes(folder.Path("doc.bak"), kPlain);
+  WriteFileBytes(mark, "");
+  EXPECT_TRUE(RewriteWasStopped(settings.markdownPath.c_str()));
+  for (Job job : {Job::Insert, Job::Remove}) EXPECT_EQ(RunJob(job, settings), refused);
+  JobInput input = {};
+  input.markdownPath = settings.markdownPath.c_str();
+  input.tocPageCount = "1";
+  input.skipPages = "";
+  input.headerText = "";
+  input.customColor = "blue";
+  input.fontSizePercent = "80";
+  std::string text;
+  const char* paths[] = {settings.markdownPath.c_str()};
+  NumberBook(input, paths, 1, false, KeepReport, &text);
+  EXPECT_EQ(text, refused);
+  EXPECT_EQ(ReadFileBytes(folder.Path("doc.bak")), kPlain);
+  EXPECT_EQ(RunJob(Job::Undo, settings), "Done undo.");
+  EXPECT_EQ(ReadFileBytes(settings.markdownPath), kPlain);
+  EXPECT_FALSE(FileExists(mark));
+  EXPECT_EQ(RunJob(Job::Insert, settings), "Total 2 pages.");
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"doc.bak", "doc.md"}));
+}
+
 TEST(SafeReplaceTest, ScratchNamesAreOurPatternOnly) {
   struct Case {
     const char* name;
