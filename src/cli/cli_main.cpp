@@ -95,9 +95,10 @@ void PrintCheck(void* context, const JobReport& report) {
 bool LoadSettings(const CliRequest& request) {
   if (request.noSettings) return true;
   if (request.settingsPath != nullptr) {
-    FILE* probe = OpenFileUtf8(request.settingsPath, "rb");
-    if (probe == nullptr) return false;
-    fclose(probe);
+    // A folder opens for reading on some systems, but is no settings file.
+    HeldFile probe;
+    if (OpenHeldFile(request.settingsPath, false, &probe) != FileProblem::None) return false;
+    LetGo(&probe);
     return ReadSettingsFile(request.settingsPath);
   }
   ReadSettingsFile(kDefaultSettingsFile);
@@ -297,9 +298,8 @@ int RunWithStandardInput(const CliRequest& request, const char** paths, const ch
   return exitCode;
 }
 
-}  // namespace
 
-int main(int argc, char** argv) {
+int RunCommandLine(int argc, char** argv) {
   argv = Utf8Arguments(&argc, argv);
   if (argv == nullptr) {
     fputs("foliostamp-cli: not enough memory for the arguments\n", stderr);
@@ -329,10 +329,15 @@ int main(int argc, char** argv) {
   if (!CheckCliCombination(request, error, sizeof error)) return UsageError(error);
   const char** names = static_cast<const char**>(calloc(static_cast<size_t>(request.fileCount) + 1, sizeof(char*)));
   if (names == nullptr) return UsageError("not enough memory for the file arguments");
-  if (request.outputPath != nullptr && strcmp(request.outputPath, "-") != 0 &&
-      strcmp(request.files[0], "-") != 0 && SameExistingFile(request.files[0], request.outputPath)) {
-    snprintf(error, sizeof error, "the output '%.400s' is the input file itself", request.outputPath);
-    return UsageError(error);
+  // Written to while it is read, the input would never end.
+  if (request.outputPath != nullptr && strcmp(request.files[0], "-") != 0) {
+    bool toStandardOutput = strcmp(request.outputPath, "-") == 0;
+    if (toStandardOutput ? StandardOutputIs(request.files[0])
+                         : SameExistingFile(request.files[0], request.outputPath)) {
+      snprintf(error, sizeof error, "the output '%.400s' is the input file itself",
+               toStandardOutput ? "-" : request.outputPath);
+      return UsageError(error);
+    }
   }
   if (FilesCollide(request, error, sizeof error)) return UsageError(error);
   if (!LoadSettings(request)) {
@@ -344,4 +349,17 @@ int main(int argc, char** argv) {
   ParseCliArguments(argc, argv, true, &applied, error, sizeof error);
   if (UnknownSettingsText(request, error, sizeof error)) return UsageError(error);
   return RunWithStandardInput(request, request.files, names);
+}
+
+}  // namespace
+
+// What could not be written (a full disk, a pipe closed early while its
+// signal is ignored) is no success, even when the job's file is done.
+int main(int argc, char** argv) {
+  int status = RunCommandLine(argc, argv);
+  if (fflush(stdout) != 0 || ferror(stdout)) {
+    fputs("foliostamp-cli: cannot write to standard output\n", stderr);
+    if (status == kExitDone) status = kExitRefused;
+  }
+  return status;
 }

@@ -31,6 +31,10 @@ int64_t PathFileSize(const char* path);
 // another spelling of the path.
 bool SameExistingFile(const char* a, const char* b);
 
+// True when standard output writes to the existing file at path (a shell's
+// "> file" or ">> file").
+bool StandardOutputIs(const char* path);
+
 // A text that is the same for two paths exactly when they would name the
 // same file, whether or not it exists yet: the file's identity when it
 // exists, else its folder resolved and its name (on Windows whatever the

@@ -137,6 +137,13 @@ bool SameExistingFile(const char* a, const char* b) {
          first.st_ino == second.st_ino;
 }
 
+bool StandardOutputIs(const char* path) {
+  struct stat output;
+  struct stat file;
+  return fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode) && StatPath(path, &file) &&
+         output.st_dev == file.st_dev && output.st_ino == file.st_ino;
+}
+
 bool TargetKey(const char* path, char* key, size_t size) {
   struct stat info;
   if (StatPath(path, &info)) {

@@ -108,6 +108,17 @@ bool SameExistingFile(const char* a, const char* b) {
          one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
 }
 
+bool StandardOutputIs(const char* path) {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == INVALID_HANDLE_VALUE || output == nullptr || GetFileType(output) != FILE_TYPE_DISK) return false;
+  WidePath wide(path);
+  BY_HANDLE_FILE_INFORMATION one;
+  BY_HANDLE_FILE_INFORMATION two;
+  return GetFileInformationByHandle(output, &one) && IdentityOf(wide.text, &two) &&
+         one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
+         one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
+}
+
 bool TargetKey(const char* path, char* key, size_t size) {
   WidePath wide(path);
   BY_HANDLE_FILE_INFORMATION info;

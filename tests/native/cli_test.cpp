@@ -71,6 +71,7 @@ TEST_F(CliTest, ExitCodesAndStreams) {
       {"execute a.md --toc-pages", 2, "", usage},
       {"execute --first-page=1 a.md", 2, "", usage},
       {"execute --settings missing.ini a.md", 2, "", usage},
+      {"execute --settings . a.md", 2, "", usage},
       {"execute missing.md", 1, "", "Error: The file does not exist.\nmissing.md\n"},
       {"execute --header \"$(printf 'X\\nY')\" a.md", 1, "",
        "Error: Header, colour or font size text has a line break.\n"},
@@ -338,6 +339,38 @@ TEST_F(CliTest, OutputToAFileOrStandardOutput) {
   Outcome removed = Run("delete -o - a.md");
   EXPECT_EQ(removed.out, "x\n" + kBreak + "\n\ny\n");
   EXPECT_EQ(removed.err, "Total 2 pages.\n");
+}
+
+// Standard output that a shell sends into the input (">> a.md") would be
+// read while it grows, for ever: refused. Output that cannot be written is
+// no success, though the job's own file is done.
+TEST_F(CliTest, StandardOutputIntoTheInputOrNowhere) {
+  const std::string source = "x\n" + kBreak + "\ny\n";
+  const char* tool = getenv("FOLIOSTAMP_CLI");
+  auto Shell = [&](const std::string& line) {
+    std::string command = "cd '" + folder.root() + "' && '" + (tool ? tool : "false") + "' " + line;
+    int status = system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  for (const char* job : {"execute", "delete"}) {
+    WriteFileBytes(folder.Path("a.md"), source);
+    EXPECT_EQ(Shell(std::string(job) + " --no-settings -o - a.md >>a.md 2>err.txt"), 2) << job;
+    EXPECT_EQ(ReadFileBytes(folder.Path("a.md")), source) << job;
+    EXPECT_NE(ReadFileBytes(folder.Path("err.txt")).find("is the input file itself"), std::string::npos);
+  }
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  struct Case {
+    const char* arguments;
+    bool numbers;  // the document is numbered all the same
+  };
+  const Case cases[] = {{"--help", false}, {"-V", false}, {"execute --no-settings a.md", true}};
+  for (const Case& c : cases) {
+    WriteFileBytes(folder.Path("a.md"), source);
+    EXPECT_EQ(Shell(std::string(c.arguments) + " >/dev/full 2>err.txt"), 1) << c.arguments;
+    EXPECT_EQ(ReadFileBytes(folder.Path("err.txt")), "foliostamp-cli: cannot write to standard output\n")
+        << c.arguments;
+    EXPECT_EQ(ReadFileBytes(folder.Path("a.md")) != source, c.numbers) << c.arguments;
+  }
 }
 
 // A full disk while the copy is written leaves no half-written file.
