@@ -27,6 +27,17 @@ void AddNumberLine(DocumentScan* scan, const LinePiece& line, const NumberLinePa
   entry.keyStart = scan->keys.length;
   AppendVisibleMatchForm(&scan->keys, line.data, LengthWithoutEnd(line));
   entry.keyLength = scan->keys.length - entry.keyStart;
+  // A header holding "<" and a letter is a tag to the browser, which then
+  // prints nothing up to the next ">": maybe not the number either.
+  char part[64];
+  int n = parts.paren ? snprintf(part, sizeof part, "( %d / %d )", parts.reads, parts.total)
+                      : snprintf(part, sizeof part, "%d / %d", parts.reads, parts.total);
+  char formed[64];
+  TextStore printed;
+  StartTextStore(&printed, formed, sizeof formed);
+  AppendMatchForm(&printed, part, static_cast<size_t>(n), false);
+  entry.shown = !scan->keys.overflow && entry.keyLength >= printed.length &&
+                memcmp(scan->keys.data + scan->keys.length - printed.length, printed.data, printed.length) == 0;
 }
 
 void AddHeading(DocumentScan* scan, const LinePiece& line, const HeadingParts& parts) {
@@ -527,6 +538,9 @@ VerifyOutcome CollectFindings(const DocumentScan& scan, const Placement& placeme
                               Finding* findings, int32_t capacity, int32_t* findingCount) {
   *findingCount = 0;
   if (scan.numberLineCount == 0) return VerifyOutcome::NoNumberLines;
+  for (int32_t i = 0; i < scan.numberLineCount; ++i) {
+    if (!scan.numberLines[i].shown) return VerifyOutcome::NumbersHidden;
+  }
   bool anyFound = false;
   for (int32_t i = 0; i < scan.numberLineCount && !anyFound; ++i) {
     anyFound = placement.numberSheets[i] > 0;

@@ -60,6 +60,7 @@ struct NumberLineEntry {
   int32_t reads;
   int32_t total;
   bool paren;
+  bool shown;  // its printed text ends in its number (a header may hide it)
   size_t keyStart;
   size_t keyLength;
 };
@@ -161,6 +162,7 @@ enum class VerifyOutcome {
   Disagree,      // findings other than spills
   NoneFound,     // not one number line of the document is in the PDF
   NoNumberLines, // the document has no page-number lines
+  NumbersHidden, // a header the browser reads as markup hides the numbers
 };
 
 // Lists the findings in page order (at most 2 * numberLineCount + 1): the

@@ -102,6 +102,12 @@ void EmitComparison(Emitter* e, const VerifyRun& run, const ReportPaths& paths) 
            "Error: The Markdown file has no page-number lines (number it with execute first): %s",
            paths.markdown);
       return;
+    case VerifyOutcome::NumbersHidden:
+      Emit(e, ReportLineKind::Error,
+           "Error: The page-number lines print no page number: their header holds a '<' that the "
+           "browser reads as the start of a tag: %s",
+           paths.markdown);
+      return;
     case VerifyOutcome::NoneFound:
       Emit(e, ReportLineKind::Error,
            "Error: The PDF file holds none of this document's page-number lines: %s", paths.pdf);
@@ -237,7 +243,8 @@ ReportVerdict ReportVerdictOf(const VerifyRun& run) {
     case VerifyOutcome::Disagree:
       return CannotFix(run) ? ReportVerdict::Disagree : ReportVerdict::Fixable;
     case VerifyOutcome::NoneFound:
-    case VerifyOutcome::NoNumberLines: break;
+    case VerifyOutcome::NoNumberLines:
+    case VerifyOutcome::NumbersHidden: break;
   }
   return ReportVerdict::Problem;
 }

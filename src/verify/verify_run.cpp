@@ -70,7 +70,7 @@ void RunVerify(const char* markdownPath, const char* pdfPath, bool fix, VerifyRu
   PlaceLines(scan, sheets, &placement);
   run->outcome = CollectFindings(scan, placement, findings, kMaxFindings, &run->findingCount);
   run->step = VerifyStep::Compared;
-  if (!fix || run->outcome == VerifyOutcome::NoneFound) return;
+  if (!fix || run->outcome == VerifyOutcome::NoneFound || run->outcome == VerifyOutcome::NumbersHidden) return;
   if (placement.foundCount < scan.numberLineCount) {
     run->step = VerifyStep::FixRefused;
     return;

@@ -91,6 +91,16 @@ TEST(VerifyCompare, TableOfDocumentsAndSheetTexts) {
        {"MyGuide1/2\ntext", "M y  G u i d e\xC2\xA0\xC2\xA0 2\n/ 2\nmore"},
        VerifyOutcome::Agree, "", {1, 2}, {}},
 
+      {"a header the browser reads as a tag hides the numbers",
+       {NumberLine("x<y", 1, 2), "text", B, "", NumberLine("x<y", 2, 2), "more"},
+       {"x\ntext", "x\nmore"},
+       VerifyOutcome::NumbersHidden, "", {1, 2}, {}},
+
+      {"markup in a header that leaves the numbers printed",
+       {NumberLine("<b>Draft</b> R&D", 1, 2), "text", B, "", NumberLine("<b>Draft</b> R&D", 2, 2), "more"},
+       {"Draft R&D 1 / 2\ntext", "Draft R&D 2 / 2\nmore"},
+       VerifyOutcome::Agree, "", {1, 2}, {}},
+
       {"page 2 runs over onto a second sheet",
        {NumberLine("", 1, 3), Heading("#", "Start", 1), B, "", NumberLine("", 2, 3), "Long.",
         Heading("##", "Spilled part", 2), B, "", NumberLine("", 3, 3), Heading("##", "Last", 3)},
