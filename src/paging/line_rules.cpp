@@ -41,6 +41,22 @@ void Append(char* out, size_t* length, const char* text, size_t textLength) {
   *length += textLength;
 }
 
+// The offset after a number line's span opening in text[0, length): the
+// div's style runs to its first quote, kNumberSpanHead follows, and the
+// span's style ends at the next "\">". 0 when there is none.
+size_t SpanOpeningEnd(const char* text, size_t length) {
+  const size_t headLength = sizeof kNumberDivHead - 1;
+  const size_t spanLength = sizeof kNumberSpanHead - 1;
+  const void* quote = memchr(text + headLength, '"', length - headLength);
+  if (quote == nullptr) return 0;
+  size_t at = static_cast<size_t>(static_cast<const char*>(quote) - text);
+  if (length - at < spanLength || memcmp(text + at, kNumberSpanHead, spanLength) != 0) return 0;
+  for (size_t i = at + spanLength; i + 1 < length; ++i) {
+    if (text[i] == '"' && text[i + 1] == '>') return i + 2;
+  }
+  return 0;
+}
+
 // A whole line (without its end) that is exactly text.
 bool LineIs(const LinePiece& line, const char* text) {
   size_t n = strlen(text);
@@ -138,18 +154,23 @@ bool IsEmptyLine(const LinePiece& line) {
 // Number lines.
 
 bool IsOldNumberLine(const LinePiece& line) {
-  const size_t tailLength = sizeof kNumberDivTail - 1;
-  if (!line.endsLine || !StartsWith(line, kNumberDivHead, sizeof kNumberDivHead - 1)) return false;
-  size_t length = LengthWithoutEnd(line);
-  return length >= tailLength &&
-         memcmp(line.data + length - tailLength, kNumberDivTail, tailLength) == 0;
+  NumberLineParts parts;
+  return ParseNumberLine(line, &parts);
 }
 
 bool ParseNumberLine(const LinePiece& line, NumberLineParts* parts) {
-  if (!line.startsLine || !IsOldNumberLine(line)) return false;
+  const size_t headLength = sizeof kNumberDivHead - 1;
+  const size_t tailLength = sizeof kNumberDivTail - 1;
+  if (!line.startsLine || !line.endsLine || !StartsWith(line, kNumberDivHead, headLength)) return false;
   const char* text = line.data;
-  const size_t floor = sizeof kNumberDivHead - 1;
-  size_t end = LengthWithoutEnd(line) - (sizeof kNumberDivTail - 1);
+  const size_t length = LengthWithoutEnd(line);
+  if (length < headLength + tailLength || !EndsWithAt(text, 0, length, kNumberDivTail)) return false;
+  // The numbers stand after the span's opening, which ends at its first
+  // "\">": what the font size or colour text holds moves it no further
+  // than the composer's own.
+  const size_t floor = SpanOpeningEnd(text, length);
+  if (floor == 0) return false;
+  size_t end = length - tailLength;
   size_t p = end;
   parts->paren = EndsWithAt(text, floor, p, " )");
   if (parts->paren) p -= 2;
@@ -160,7 +181,13 @@ bool ParseNumberLine(const LinePiece& line, NumberLineParts* parts) {
   if (!ReadNumberBackward(text, floor, &p, &parts->reads)) return false;
   const char* lead = parts->paren ? " ( " : " ";
   if (!EndsWithAt(text, floor, p, lead)) return false;
-  parts->numbersStart = p - strlen(lead);
+  p -= strlen(lead);
+  // Right after a span's opening, or after a header and its spaces: a
+  // writer's own "Part 1 / 2" is no number line.
+  if (p != floor && !EndsWithAt(text, 0, p, "\">") && !EndsWithAt(text, floor, p, kHeaderSpaces)) {
+    return false;
+  }
+  parts->numbersStart = p;
   parts->numbersEnd = end;
   return true;
 }

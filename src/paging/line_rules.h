@@ -57,8 +57,13 @@ bool IsBlankLine(const LinePiece& line);
 bool IsEmptyLine(const LinePiece& line);
 
 // ---------------------------------------------------------------------------
-// Number lines: head, " R / T" or " ( R / T )", tail.
+// Number lines: kNumberDivHead, the position, kNumberSpanHead, the span's
+// style up to "\">", a header and kHeaderSpaces (or neither), " R / T" or
+// " ( R / T )", kNumberDivTail. Only a whole line of that shape is ours: a
+// writer's own centred line stays.
 
+// A line the jobs wrote, to be replaced or taken out: one ParseNumberLine
+// reads.
 bool IsOldNumberLine(const LinePiece& line);
 
 // The numbers sit in [numbersStart, numbersEnd), just before the tail.

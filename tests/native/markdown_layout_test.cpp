@@ -45,6 +45,10 @@ struct Case {
   const char* tocPages;
 };
 
+// A writer's own line that looks like a number line but for its numbers.
+const std::string kOwnLine =
+    "<div style=\"text-align: center\"><span style=\"font-size: 150%\">Part One</span></div>";
+
 TEST_F(LayoutTest, WhatExecuteWrites) {
   const std::string old = Line(7, 9);
   const std::string fence = "```sh\n# Set the colors." + Note(3) + "\n" + kBreak + "\n[TOC]\n```\n";
@@ -61,6 +65,10 @@ TEST_F(LayoutTest, WhatExecuteWrites) {
        kBreak + "\n\n" + Line(2, 2) + "\n\nx\n", 2, 0, "1"},
       {"a line of spaces after an old line stays", kBreak + "\n\n" + old + "  \nx\n",
        kBreak + "\n\n" + Line(2, 2) + "\n  \nx\n", 2, 0, "1"},
+      {"a writer's own line after a break stays", kBreak + "\n\n" + kOwnLine + "\n\nx\n",
+       kBreak + "\n\n" + Line(2, 2) + "\n" + kOwnLine + "\n\nx\n", 2, 0, "1"},
+      {"a writer's own first line stays, first page on", kOwnLine + "\n\n# A\n",
+       Line(1, 1) + "\n" + kOwnLine + "\n\n# A" + Note(1) + "\n", 1, 1, "1"},
       {"CR LF document", "a\r\n" + kBreak + "\r\nb\r\n",
        "a\r\n" + kBreak + "\r\n\r\n" + Line(2, 2, "\r\n") + "\r\nb\r\n", 2, 0, "1"},
       // Fenced code counts for nothing and gets nothing; an old annotation goes.
@@ -148,6 +156,8 @@ TEST_F(LayoutTest, WhatDeleteLeaves) {
        "# A\n" + kBreak + "\n\nx\n", 2, 0, "1"},
       {"an old line without a blank after it", kBreak + "\n\n" + Line(2, 2) + "x\n", kBreak + "\n\nx\n", 2, 0,
        "1"},
+      {"a writer's own lines stay", kOwnLine + "\n\nx\n" + kBreak + "\n\n" + kOwnLine + "\n\ny\n",
+       kOwnLine + "\n\nx\n" + kBreak + "\n\n" + kOwnLine + "\n\ny\n", 2, 0, "1"},
       {"only one blank line goes", kBreak + "\n\n" + Line(2, 2) + "\n\nx\n", kBreak + "\n\n\nx\n", 2, 0, "1"},
       {"tails stay", "## A" + Note(1) + " ## {#a}\n# B" + Note(1) + " trailing\n", "## A ## {#a}\n# B\n", 1, 0,
        "1"},
