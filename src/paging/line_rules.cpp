@@ -41,6 +41,22 @@ void Append(char* out, size_t* length, const char* text, size_t textLength) {
   *length += textLength;
 }
 
+// The offset after a number line's span opening in text[0, length): the
+// div's style runs to its first quote, kNumberSpanHead follows, and the
+// span's style ends at the next "\">". 0 when there is none.
+size_t SpanOpeningEnd(const char* text, size_t length) {
+  const size_t headLength = sizeof kNumberDivHead - 1;
+  const size_t spanLength = sizeof kNumberSpanHead - 1;
+  const void* quote = memchr(text + headLength, '"', length - headLength);
+  if (quote == nullptr) return 0;
+  size_t at = static_cast<size_t>(static_cast<const char*>(quote) - text);
+  if (length - at < spanLength || memcmp(text + at, kNumberSpanHead, spanLength) != 0) return 0;
+  for (size_t i = at + spanLength; i + 1 < length; ++i) {
+    if (text[i] == '"' && text[i + 1] == '>') return i + 2;
+  }
+  return 0;
+}
+
 // A whole line (without its end) that is exactly text.
 bool LineIs(const LinePiece& line, const char* text) {
   size_t n = strlen(text);
@@ -65,6 +81,59 @@ bool FindFenceRun(const char* data, size_t length, FenceRun* run) {
   if (j - i < 3) return false;
   *run = FenceRun{data[i], i, j - i};
   return true;
+}
+
+// The column of the first byte in data[0, length) that is neither space
+// nor tab (a tab moves to the next multiple of four, as renderers count
+// it), with its offset in *at.
+size_t IndentColumn(const char* data, size_t length, size_t* at) {
+  size_t column = 0;
+  size_t i = 0;
+  for (; i < length && (data[i] == ' ' || data[i] == '\t'); ++i) {
+    column = data[i] == '\t' ? column / 4 * 4 + 4 : column + 1;
+  }
+  *at = i;
+  return column;
+}
+
+// The offset after a list item's marker at data[at]: '-', '*' or '+', or
+// 1 to 9 digits and '.' or ')'; 0 when there is none.
+size_t ListMarkerEnd(const char* data, size_t length, size_t at) {
+  if (at < length && (data[at] == '-' || data[at] == '*' || data[at] == '+')) return at + 1;
+  size_t i = at;
+  while (i < length && i - at < 10 && IsDigit(data[i])) ++i;
+  if (i == at || i - at > 9 || i >= length || (data[i] != '.' && data[i] != ')')) return 0;
+  return i + 1;
+}
+
+// Where the text of the list items a line opens starts: after at most three
+// spaces, markers each followed by one to four spaces ("- 1. "). 0 when it
+// opens none. Five spaces after a marker make indented code of the rest.
+size_t ListItemText(const char* data, size_t length) {
+  size_t i = 0;
+  while (i < length && i < 3 && data[i] == ' ') ++i;
+  size_t text = 0;
+  for (size_t marker; (marker = ListMarkerEnd(data, length, i)) != 0;) {
+    size_t spaces = marker;
+    while (spaces < length && spaces - marker < 5 && data[spaces] == ' ') ++spaces;
+    if (spaces == marker || spaces - marker > 4) break;
+    text = i = spaces;
+  }
+  return text;
+}
+
+// The fence a line opens, at its start or right at the text of the list
+// items it opens (column: where that text starts, or 0).
+bool FindFenceOpener(const char* data, size_t length, FenceRun* run, size_t* column) {
+  *column = 0;
+  if (!FindFenceRun(data, length, run)) {
+    size_t text = ListItemText(data, length);
+    if (text == 0 || !FindFenceRun(data + text, length - text, run) || run->start != 0) return false;
+    run->start = text;
+    *column = text;
+  }
+  size_t rest = run->start + run->length;
+  return run->mark == '~' || memchr(data + rest, '`', length - rest) == nullptr;
 }
 
 bool OnlySpacesAndTabs(const char* data, size_t length) {
@@ -138,18 +207,23 @@ bool IsEmptyLine(const LinePiece& line) {
 // Number lines.
 
 bool IsOldNumberLine(const LinePiece& line) {
-  const size_t tailLength = sizeof kNumberDivTail - 1;
-  if (!line.endsLine || !StartsWith(line, kNumberDivHead, sizeof kNumberDivHead - 1)) return false;
-  size_t length = LengthWithoutEnd(line);
-  return length >= tailLength &&
-         memcmp(line.data + length - tailLength, kNumberDivTail, tailLength) == 0;
+  NumberLineParts parts;
+  return ParseNumberLine(line, &parts);
 }
 
 bool ParseNumberLine(const LinePiece& line, NumberLineParts* parts) {
-  if (!line.startsLine || !IsOldNumberLine(line)) return false;
+  const size_t headLength = sizeof kNumberDivHead - 1;
+  const size_t tailLength = sizeof kNumberDivTail - 1;
+  if (!line.startsLine || !line.endsLine || !StartsWith(line, kNumberDivHead, headLength)) return false;
   const char* text = line.data;
-  const size_t floor = sizeof kNumberDivHead - 1;
-  size_t end = LengthWithoutEnd(line) - (sizeof kNumberDivTail - 1);
+  const size_t length = LengthWithoutEnd(line);
+  if (length < headLength + tailLength || !EndsWithAt(text, 0, length, kNumberDivTail)) return false;
+  // The numbers stand after the span's opening, which ends at its first
+  // "\">": what the font size or colour text holds moves it no further
+  // than the composer's own.
+  const size_t floor = SpanOpeningEnd(text, length);
+  if (floor == 0) return false;
+  size_t end = length - tailLength;
   size_t p = end;
   parts->paren = EndsWithAt(text, floor, p, " )");
   if (parts->paren) p -= 2;
@@ -160,7 +234,13 @@ bool ParseNumberLine(const LinePiece& line, NumberLineParts* parts) {
   if (!ReadNumberBackward(text, floor, &p, &parts->reads)) return false;
   const char* lead = parts->paren ? " ( " : " ";
   if (!EndsWithAt(text, floor, p, lead)) return false;
-  parts->numbersStart = p - strlen(lead);
+  p -= strlen(lead);
+  // Right after a span's opening, or after a header and its spaces: a
+  // writer's own "Part 1 / 2" is no number line.
+  if (p != floor && !EndsWithAt(text, 0, p, "\">") && !EndsWithAt(text, floor, p, kHeaderSpaces)) {
+    return false;
+  }
+  parts->numbersStart = p;
   parts->numbersEnd = end;
   return true;
 }
@@ -346,7 +426,7 @@ bool FindFrontMatter(LineReader* reader, FrontMatterSpan* span) {
 }
 
 void StartWalk(MarkdownWalk* walk, FrontMatterSpan frontMatter) {
-  walk->fence = FenceState{0, 0};
+  walk->fence = FenceState{0, 0, 0};
   walk->frontMatter = frontMatter;
 }
 
@@ -355,18 +435,27 @@ LineKind WalkLine(MarkdownWalk* walk, const LinePiece& line) {
     return LineKind::FrontMatter;
   }
   size_t length = line.endsLine ? LengthWithoutEnd(line) : line.length;
-  FenceRun run;
-  bool marks = FindFenceRun(line.data, length, &run);
-  size_t rest = marks ? run.start + run.length : 0;
-  if (walk->fence.mark != 0) {
-    if (marks && line.endsLine && run.mark == walk->fence.mark && run.length >= walk->fence.length &&
-        OnlySpacesAndTabs(line.data + rest, length - rest)) {
-      walk->fence = FenceState{0, 0};
+  FenceState& fence = walk->fence;
+  if (fence.mark != 0) {
+    size_t at;
+    size_t column = IndentColumn(line.data, length, &at);
+    if (at == length || column >= fence.column) {
+      FenceRun run;
+      if (line.endsLine && column <= fence.column + 3 && FindFenceRun(line.data + at, length - at, &run) &&
+          run.start == 0 && run.mark == fence.mark && run.length >= fence.length &&
+          OnlySpacesAndTabs(line.data + at + run.length, length - at - run.length)) {
+        fence = FenceState{0, 0, 0};
+      }
+      return LineKind::Code;
     }
-    return LineKind::Code;
+    // Left of the list item's text: the item has ended, and its code with
+    // it; the line is read as any other.
+    fence = FenceState{0, 0, 0};
   }
-  if (marks && (run.mark == '~' || memchr(line.data + rest, '`', length - rest) == nullptr)) {
-    walk->fence = FenceState{run.mark, run.length};
+  FenceRun run;
+  size_t column;
+  if (FindFenceOpener(line.data, length, &run, &column)) {
+    fence = FenceState{run.mark, run.length, column};
     return LineKind::Code;
   }
   if (IsPageBreak(line)) return LineKind::PageBreak;

@@ -57,8 +57,13 @@ bool IsBlankLine(const LinePiece& line);
 bool IsEmptyLine(const LinePiece& line);
 
 // ---------------------------------------------------------------------------
-// Number lines: head, " R / T" or " ( R / T )", tail.
+// Number lines: kNumberDivHead, the position, kNumberSpanHead, the span's
+// style up to "\">", a header and kHeaderSpaces (or neither), " R / T" or
+// " ( R / T )", kNumberDivTail. Only a whole line of that shape is ours: a
+// writer's own centred line stays.
 
+// A line the jobs wrote, to be replaced or taken out: one ParseNumberLine
+// reads.
 bool IsOldNumberLine(const LinePiece& line);
 
 // The numbers sit in [numbersStart, numbersEnd), just before the tail.
@@ -156,9 +161,16 @@ bool FindFrontMatter(LineReader* reader, FrontMatterSpan* span);
 // (with no backtick in the rest of the line) or tildes; closed by at least
 // as many of the same character after at most three spaces, then only
 // spaces or tabs; an unclosed fence runs to the end of the document.
+// A fence may also open right at the text of a list item on its marker
+// line ("- ```", "1. - ~~~"): the item's text starts at column c, after the
+// markers and their one to four spaces. Such a fence closes at a line
+// indented c to c + 3 columns, and ends without closing at the first line
+// that is not blank and indented less than c, which is read as any other
+// line: renderers end the item there, and its code with it.
 struct FenceState {
   char mark;      // 0 outside a fence
   size_t length;  // how many marks opened it
+  size_t column;  // where the list item's text starts; 0 for a fence at a line's start
 };
 
 enum class LineKind {

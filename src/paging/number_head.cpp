@@ -25,10 +25,9 @@ const char* ColorText(const JobInput& input, const char* custom) {
 
 void ComposeHead(const JobInput& in, const char* font, const char* color, const char* header,
                  NumberHead* head) {
-  int length = snprintf(head->text, sizeof head->text,
-                        "%s%s\"><span style=\"font-size: %s%%; color:%s\">%s%s", kNumberDivHead,
-                        in.positionChoice == 0 ? " right" : " center", font,
-                        ColorText(in, color), header, header[0] != '\0' ? "&nbsp;&nbsp;&nbsp;" : "");
+  int length = snprintf(head->text, sizeof head->text, "%s%s%sfont-size: %s%%; color:%s\">%s%s",
+                        kNumberDivHead, in.positionChoice == 0 ? " right" : " center", kNumberSpanHead,
+                        font, ColorText(in, color), header, header[0] != '\0' ? kHeaderSpaces : "");
   head->fits = length >= 0 && static_cast<size_t>(length) < sizeof head->text;
   head->length = head->fits ? static_cast<size_t>(length) : 0;
 }

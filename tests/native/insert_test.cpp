@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "paging/file_ops.h"
+#include "paging/line_rules.h"
 #include "test_files.h"
 
 namespace {
@@ -229,6 +230,63 @@ TEST_F(InsertTest, NumberLineFieldsFollowTheChoices) {
   }
 }
 
+// Whatever the choices, the number lines Execute writes are ours again: a
+// second Execute replaces them (it does not add more) and Delete takes them
+// out, so the rule that recognises them is checked against what the jobs
+// write rather than against a second copy of the format.
+TEST_F(InsertTest, EveryNumberLineWrittenIsRecognised) {
+  const char* headers[] = {"", "Guide", "Vol 3", "Part 1 / 2", " ( 1 / 2 )", "-", "</span></div>",
+                           "x\">y", "&nbsp;", "\xE6\x89\x8B\xE5\xBC\x95"};
+  const char* fontSizes[] = {"80", "", "150\">", "1\"><span style=\""};
+  struct Colour {
+    int choice;
+    const char* custom;
+  };
+  const Colour colours[] = {{0, ""}, {1, ""}, {2, "#f00"}, {2, "a\">b"}, {2, ""}};
+  const std::string input = "[TOC]\n[TOC]\n[TOC]\n" + kBreak + "\n\n# A\n" + kBreak + "\n\nx\n";
+  // Every text of each list is taken with every other choice changing
+  // beside it.
+  for (int round = 0; round < 20; ++round) {
+    const Colour& colour = colours[round % 5];
+    JobSettings settings;
+    settings.headerText = headers[round % 10];
+    settings.fontSizePercent = fontSizes[round % 4];
+    settings.colorChoice = colour.choice;
+    settings.customColor = colour.custom;
+    settings.positionChoice = round % 2;
+    settings.formatChoice = round / 2 % 2;
+    settings.numberFirstPage = round / 4 % 2;
+    // TOC lines of no pages take the numbers below zero.
+    settings.tocPageCount = round % 3 == 0 ? "0" : "2";
+    const std::string trace = "round " + std::to_string(round);
+    const std::string result = Run(input, settings);
+    ASSERT_EQ(result.rfind("Total ", 0), 0u) << trace << ": " << result;
+    const int total = std::stoi(result.substr(6));
+    const std::string once = Output();
+    int numberLines = 0;
+    for (size_t start = 0; start < once.size();) {
+      size_t end = once.find('\n', start);
+      end = end == std::string::npos ? once.size() : end + 1;
+      LinePiece line = {once.data() + start, end - start, true, true, start};
+      NumberLineParts parts;
+      bool parsed = ParseNumberLine(line, &parts);
+      EXPECT_EQ(IsOldNumberLine(line), parsed) << trace;
+      if (parsed) {
+        ++numberLines;
+        EXPECT_EQ(parts.total, total) << trace;
+        EXPECT_EQ(parts.paren, settings.formatChoice != 0) << trace;
+      }
+      start = end;
+    }
+    EXPECT_EQ(numberLines, 2 + settings.numberFirstPage) << trace << "\n" << once;
+    EXPECT_EQ(Run(once, settings), result) << trace;
+    EXPECT_EQ(Output(), once) << trace;
+    settings.markdownPath = md;
+    EXPECT_EQ(RunJob(Job::Remove, settings), result) << trace;
+    EXPECT_EQ(Output(), input) << trace;
+  }
+}
+
 TEST_F(InsertTest, TooLongHeadIsRefusedBeforeAnythingIsTouched) {
   // Fixed texts take 66 bytes, "80" and "black" 7, the spaces after a header 18.
   JobSettings settings;
@@ -276,7 +334,9 @@ TEST_F(InsertTest, NulBytesAreOrdinaryBytes) {
   EXPECT_EQ(Output(), "# A" + nul + "B" + Annotation(1) + "\n" + kBreak + nul + "\n\n" + Page(2, 2) +
                           nul + "x\n" + "<div style=\"text-align:" + nul + "</span></div>\n");
   // An old number line with a NUL inside is still one, after a break.
-  EXPECT_EQ(Run(kBreak + "\n\n<div style=\"text-align:" + nul + "</span></div>\nx\n"), "Total 2 pages.");
+  const std::string old = "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:black\">A" +
+                          nul + "B&nbsp;&nbsp;&nbsp; 5 / 5</span></div>\n";
+  EXPECT_EQ(Run(kBreak + "\n\n" + old + "x\n"), "Total 2 pages.");
   EXPECT_EQ(Output(), kBreak + "\n\n" + Page(2, 2) + "x\n");
 }
 

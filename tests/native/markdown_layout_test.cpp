@@ -45,6 +45,10 @@ struct Case {
   const char* tocPages;
 };
 
+// A writer's own line that looks like a number line but for its numbers.
+const std::string kOwnLine =
+    "<div style=\"text-align: center\"><span style=\"font-size: 150%\">Part One</span></div>";
+
 TEST_F(LayoutTest, WhatExecuteWrites) {
   const std::string old = Line(7, 9);
   const std::string fence = "```sh\n# Set the colors." + Note(3) + "\n" + kBreak + "\n[TOC]\n```\n";
@@ -61,6 +65,10 @@ TEST_F(LayoutTest, WhatExecuteWrites) {
        kBreak + "\n\n" + Line(2, 2) + "\n\nx\n", 2, 0, "1"},
       {"a line of spaces after an old line stays", kBreak + "\n\n" + old + "  \nx\n",
        kBreak + "\n\n" + Line(2, 2) + "\n  \nx\n", 2, 0, "1"},
+      {"a writer's own line after a break stays", kBreak + "\n\n" + kOwnLine + "\n\nx\n",
+       kBreak + "\n\n" + Line(2, 2) + "\n" + kOwnLine + "\n\nx\n", 2, 0, "1"},
+      {"a writer's own first line stays, first page on", kOwnLine + "\n\n# A\n",
+       Line(1, 1) + "\n" + kOwnLine + "\n\n# A" + Note(1) + "\n", 1, 1, "1"},
       {"CR LF document", "a\r\n" + kBreak + "\r\nb\r\n",
        "a\r\n" + kBreak + "\r\n\r\n" + Line(2, 2, "\r\n") + "\r\nb\r\n", 2, 0, "1"},
       // Fenced code counts for nothing and gets nothing; an old annotation goes.
@@ -75,6 +83,33 @@ TEST_F(LayoutTest, WhatExecuteWrites) {
       {"unclosed fence runs to the end", "```\n" + kBreak + "\n# h\n", "```\n" + kBreak + "\n# h\n", 1, 0, "1"},
       {"fence right after a break", kBreak + "\n```\n" + kBreak + "\n```\n",
        kBreak + "\n\n" + Line(2, 2) + "\n```\n" + kBreak + "\n```\n", 2, 0, "1"},
+      // A fence may open on a list item's marker line; it closes inside the
+      // item, or ends at the first line indented less than the item's text.
+      {"fence on a list item's line", "- ```sh\n  make\n  ```\n\n" + kBreak + "\n\n# Two\n",
+       "- ```sh\n  make\n  ```\n\n" + kBreak + "\n\n" + Line(2, 2) + "\n# Two" + Note(2) + "\n", 2, 0, "1"},
+      {"nested and ordered markers", "- 1. ```\n     # x\n     ```\n# H\n",
+       "- 1. ```\n     # x\n     ```\n# H" + Note(1) + "\n", 1, 0, "1"},
+      {"a closing fence up to three spaces past the item's text",
+       "   + ```\n     # x\n        ```\n# H\n", "   + ```\n     # x\n        ```\n# H" + Note(1) + "\n",
+       1, 0, "1"},
+      {"four spaces past it close nothing", "- ```\n      ```\n  # x\n  ```\n# H\n",
+       "- ```\n      ```\n  # x\n  ```\n# H" + Note(1) + "\n", 1, 0, "1"},
+      {"a line left of the item's text ends it and is read", "- ```\n  # x\n# H\n",
+       "- ```\n  # x\n# H" + Note(1) + "\n", 1, 0, "1"},
+      {"and may open a fence of its own", "- ```\n  x\n```\n# H\n```\n", "- ```\n  x\n```\n# H\n```\n", 1,
+       0, "1"},
+      {"a page break left of it counts", "- ```\n  x\n" + kBreak + "\n# H\n",
+       "- ```\n  x\n" + kBreak + "\n\n" + Line(2, 2) + "\n# H" + Note(2) + "\n", 2, 0, "1"},
+      {"blank lines and a tab's columns stay in it", "- ```\n  a\n\n\t# b\n  ```\n# H\n",
+       "- ```\n  a\n\n\t# b\n  ```\n# H" + Note(1) + "\n", 1, 0, "1"},
+      {"other markers, tildes", "* ~~~\n  # y\n  ~~~\n10) ```\n    # z\n    ```\n# H\n",
+       "* ~~~\n  # y\n  ~~~\n10) ```\n    # z\n    ```\n# H" + Note(1) + "\n", 1, 0, "1"},
+      {"five spaces after a marker open no fence", "-     ```\n# H\n", "-     ```\n# H" + Note(1) + "\n", 1, 0,
+       "1"},
+      {"ten digits make no marker", "1234567890. ```\n# H\n", "1234567890. ```\n# H" + Note(1) + "\n", 1, 0,
+       "1"},
+      {"backticks in the info string after a marker", "- ``` a`b\n# H\n", "- ``` a`b\n# H" + Note(1) + "\n",
+       1, 0, "1"},
       // A byte order mark stays first; the first line is read after it.
       {"mark, toc on the first line", kBom + "[TOC]\n" + kBreak + "\nx\n",
        kBom + "[TOC]\n" + kBreak + "\n\n" + Line(4, 4) + "\nx\n", 4, 0, "3"},
@@ -148,6 +183,8 @@ TEST_F(LayoutTest, WhatDeleteLeaves) {
        "# A\n" + kBreak + "\n\nx\n", 2, 0, "1"},
       {"an old line without a blank after it", kBreak + "\n\n" + Line(2, 2) + "x\n", kBreak + "\n\nx\n", 2, 0,
        "1"},
+      {"a writer's own lines stay", kOwnLine + "\n\nx\n" + kBreak + "\n\n" + kOwnLine + "\n\ny\n",
+       kOwnLine + "\n\nx\n" + kBreak + "\n\n" + kOwnLine + "\n\ny\n", 2, 0, "1"},
       {"only one blank line goes", kBreak + "\n\n" + Line(2, 2) + "\n\nx\n", kBreak + "\n\n\nx\n", 2, 0, "1"},
       {"tails stay", "## A" + Note(1) + " ## {#a}\n# B" + Note(1) + " trailing\n", "## A ## {#a}\n# B\n", 1, 0,
        "1"},

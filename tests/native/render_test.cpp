@@ -135,6 +135,6 @@ TEST_P(RenderTest, EnginesSeeTheSameDocument) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, RenderTest, ::testing::Values("guide.md", "glossary-ja.md"));
+INSTANTIATE_TEST_SUITE_P(Fixtures, RenderTest, ::testing::Values("guide.md", "glossary-ja.md", "list-fences.md"));
 
 }  // namespace

@@ -157,11 +157,24 @@ TEST(VerifyMarkdownLines, NumberLinesInBothFormats) {
       {"<div style=\"text-align: right\"><span> 99999999999 / 5</span></div>\n", false, 0, 0, false},
       {"<div style=\"text-align: left\">text</div>\n", false, 0, 0, false},
       {"Text " + NumberLine("", 2, 5) + "\n", false, 0, 0, false},
+      // A writer's own centred line, with or without numbers at its end: the
+      // numbers stand right after the span's opening or after a header's
+      // spaces, and the span opens right after the div's style.
+      {"<div style=\"text-align: center\"><span style=\"font-size: 150%\">Part One</span></div>\n", false,
+       0, 0, false},
+      {"<div style=\"text-align: center\"><span style=\"font-size: 150%\">Part 1 / 2</span></div>\n", false,
+       0, 0, false},
+      {"<div style=\"text-align: center\">Part&nbsp;&nbsp;&nbsp; 1 / 2</span></div>\n", false, 0, 0, false},
+      {"<div style=\"text-align: center\" id=\"a\"><span style=\"x\"> 1 / 2</span></div>\n", false, 0, 0,
+       false},
+      {"<div style=\"text-align: right\"><span style=\"x\"> 2 / 5</span></div>\n", true, 2, 5, false},
   };
   for (const Case& c : cases) {
     NumberLineParts parts;
     bool recognised = ParseNumberLine(Piece(c.line), &parts);
     EXPECT_EQ(recognised, c.recognised) << c.line;
+    // The jobs drop what verify reads as a number line, and nothing else.
+    EXPECT_EQ(IsOldNumberLine(Piece(c.line)), c.recognised) << c.line;
     if (!recognised || !c.recognised) continue;
     EXPECT_EQ(parts.reads, c.reads) << c.line;
     EXPECT_EQ(parts.total, c.total) << c.line;
