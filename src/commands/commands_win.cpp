@@ -152,10 +152,14 @@ void ToggleCheckBox(int row) {
                0);
 }
 
-bool Confirm(HWND window, const Message& message, const wchar_t* title) {
+// A question whose Yes rewrites the document has No as its default button,
+// so that Enter never rewrites a file.
+constexpr UINT kRewriteQuestion = MB_YESNO | MB_DEFBUTTON2;
+
+bool Confirm(HWND window, const Message& message, const wchar_t* title, UINT style) {
   wchar_t text[256];
   CodePageToWide(kCaptionCodePage, MessageText(message, Settings[kLanguage]), text, 256);
-  return MessageBoxW(window, text, title, MB_YESNO) == IDYES;
+  return MessageBoxW(window, text, title, style) == IDYES;
 }
 
 void RunCommand(HWND window, int id) {
@@ -175,11 +179,15 @@ void RunCommand(HWND window, int id) {
     case kAnnotateRow: ToggleCheckBox(id); break;
     case kExecuteRow: StartJob(JobKind::Insert, window); break;
     case kExitRow:
-      if (Confirm(window, ExitConfirmation, L"Exit")) SendMessageW(window, WM_DESTROY, 0, 0);
+      if (Confirm(window, ExitConfirmation, L"Exit", MB_YESNO)) {
+        SendMessageW(window, WM_DESTROY, 0, 0);
+      }
       break;
     case kDeleteRow: StartJob(JobKind::Remove, window); break;
     case kUndoRow:
-      if (Confirm(window, UndoConfirmation, L"Undo")) StartJob(JobKind::Undo, window);
+      if (Confirm(window, UndoConfirmation, L"Undo", kRewriteQuestion)) {
+        StartJob(JobKind::Undo, window);
+      }
       break;
     case kPdfSelectRow: SelectPdfFile(window); break;
     case kCheckPdfRow: StartJob(JobKind::CheckPdf, window); break;
@@ -225,7 +233,8 @@ const wchar_t* FixQuestionText(const char* report) {
 void OfferFix(HWND window) {
   if (!fixWanted) return;
   fixWanted = false;
-  int answer = MessageBoxW(window, FixQuestionText(TextSlots[kResultText]), L"Check PDF", MB_YESNO);
+  int answer = MessageBoxW(window, FixQuestionText(TextSlots[kResultText]), L"Check PDF",
+                           kRewriteQuestion);
   if (answer == IDYES) StartJob(JobKind::FixPdf, window);
   InvalidateRect(window, nullptr, TRUE);
 }

@@ -23,11 +23,20 @@ const char* ColorText(const JobInput& input, const char* custom) {
   return custom;
 }
 
+// The field is labelled "font size(%)", so a user may type "80%"; one '%'
+// at the end is the head's own, not a second one.
+int FontSizeLength(const char* font) {
+  size_t length = strlen(font);
+  if (length > 0 && font[length - 1] == '%') --length;
+  return length < kTextSize ? static_cast<int>(length) : static_cast<int>(kTextSize);
+}
+
 void ComposeHead(const JobInput& in, const char* font, const char* color, const char* header,
                  NumberHead* head) {
-  int length = snprintf(head->text, sizeof head->text, "%s%s%sfont-size: %s%%; color:%s\">%s%s",
+  int length = snprintf(head->text, sizeof head->text, "%s%s%sfont-size: %.*s%%; color:%s\">%s%s",
                         kNumberDivHead, in.positionChoice == 0 ? " right" : " center", kNumberSpanHead,
-                        font, ColorText(in, color), header, header[0] != '\0' ? kHeaderSpaces : "");
+                        FontSizeLength(font), font, ColorText(in, color), header,
+                        header[0] != '\0' ? kHeaderSpaces : "");
   head->fits = length >= 0 && static_cast<size_t>(length) < sizeof head->text;
   head->length = head->fits ? static_cast<size_t>(length) : 0;
 }

@@ -216,6 +216,11 @@ TEST_F(InsertTest, NumberLineFieldsFollowTheChoices) {
       {0, 1, 0, "", "80", "", "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:gray\"> 2 / 2</span></div>"},
       {7, 5, 3, "#f00", "1<b>", "H&", "<div style=\"text-align: center\"><span style=\"font-size: 1<b>%; color:#f00\">H&&nbsp;&nbsp;&nbsp; ( 2 / 2 )</span></div>"},
       {-1, -1, -1, "", "", "", "<div style=\"text-align: center\"><span style=\"font-size: %; color:\"> ( 2 / 2 )</span></div>"},
+      // The '%' of the field's label, typed: one at the end is not doubled.
+      {0, 0, 0, "", "80%", "", "<div style=\"text-align: right\"><span style=\"font-size: 80%; color:black\"> 2 / 2</span></div>"},
+      {0, 0, 0, "", "80%%", "", "<div style=\"text-align: right\"><span style=\"font-size: 80%%; color:black\"> 2 / 2</span></div>"},
+      {0, 0, 0, "", "%", "", "<div style=\"text-align: right\"><span style=\"font-size: %; color:black\"> 2 / 2</span></div>"},
+      {0, 0, 0, "", "8%0", "", "<div style=\"text-align: right\"><span style=\"font-size: 8%0%; color:black\"> 2 / 2</span></div>"},
   };
   for (const Case& c : cases) {
     JobSettings settings;

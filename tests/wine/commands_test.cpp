@@ -66,6 +66,15 @@ TEST_F(CommandTest, ExecuteDeleteAndUndo) {
   EXPECT_EQ(JobThread, nullptr);
   EXPECT_STREQ(TextSlots[kResultText], "Total 3 pages.");
   EXPECT_EQ(ReadFileBytes(md), original);
+  {
+    // Enter presses the default button, No: it never rewrites the file.
+    BoxAnswerer enter("Undo", BoxAnswerer::kEnter);
+    Click(kUndoRow);
+    ASSERT_TRUE(enter.Join());
+    PumpMessages();
+  }
+  EXPECT_EQ(JobThread, nullptr);
+  EXPECT_EQ(ReadFileBytes(md), original);
 
   {
     BoxAnswerer yes("Undo", IDYES);

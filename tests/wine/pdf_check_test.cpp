@@ -111,12 +111,17 @@ TEST_F(PdfCheckTest, DisagreeingAnsweredNoChangesNothing) {
   struct Case {
     int32_t language;
     const char* question;
+    int answer;
   };
-  const Case kCases[] = {{0, kFixQuestionJapanese}, {1, kFixQuestionEnglish}};
+  // Enter presses the default button, which is No.
+  const Case kCases[] = {{0, kFixQuestionJapanese, IDNO},
+                         {1, kFixQuestionEnglish, IDNO},
+                         {1, kFixQuestionEnglish, BoxAnswerer::kEnter}};
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.language);
+    SCOPED_TRACE(c.answer);
     OpenWith(c.language, md, "");
-    BoxAnswerer no("Check PDF", IDNO);
+    BoxAnswerer no("Check PDF", c.answer);
     Click(kCheckPdfRow);
     ASSERT_TRUE(WaitForJobEnd());
     ASSERT_TRUE(no.Join());

@@ -131,6 +131,11 @@ DWORD WINAPI BoxAnswerer::Run(void* self) {
       GetDlgItemTextW(box, 0xFFFF, text, 1024);
       answerer->text_ = Utf8(text);
       answerer->answered_ = true;
+      if (answerer->button_ == kEnter) {
+        PostMessageA(box, WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageA(box, WM_KEYUP, VK_RETURN, 0xC0000001);
+        return 0;
+      }
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(answerer->button_, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(box, answerer->button_)));
       return 0;

@@ -48,9 +48,11 @@ void Click(int row);
 std::string WindowText(HWND window);
 
 // Finds a message box (or dialog) with the given title from a helper thread,
-// keeps its text, and presses the given button.
+// keeps its text, and presses the given button, or with kEnter the Enter key
+// as the user would, which presses the box's default button.
 class BoxAnswerer {
  public:
+  static constexpr int kEnter = 0;
   BoxAnswerer(const char* title, int button);
   ~BoxAnswerer();
   // Waits for the helper; true when it found and answered the box.
