@@ -186,7 +186,10 @@ void TakeText(uint8_t choice, const char* const* table, int tableSize, const uin
 size_t HeadLength(const Options& o) {
   const char* color = o.input.colorChoice == 0 ? "black" : o.input.colorChoice == 1 ? "gray" : o.color;
   size_t fixed = strlen(kNumberDivHead) + (o.input.positionChoice == 0 ? 6 : 7) + 26 + 9 + 2;
-  return fixed + strlen(o.font) + strlen(color) + strlen(o.header) + (o.header[0] != '\0' ? 18 : 0);
+  // One '%' typed at the end of the font size is the head's own.
+  size_t font = strlen(o.font);
+  if (font > 0 && o.font[font - 1] == '%') --font;
+  return fixed + font + strlen(color) + strlen(o.header) + (o.header[0] != '\0' ? 18 : 0);
 }
 
 void FillHeader(Options& o, size_t headLength) {
