@@ -115,7 +115,13 @@ bool IsFormKey(HWND window, MSG* message) {
       (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE)) {
     return false;
   }
-  return IsDialogMessageW(window, message) != FALSE;
+  HWND focusBefore = GetFocus();
+  bool handled = IsDialogMessageW(window, message) != FALSE;
+  // A control the keys moved to must be seen before Space presses it. Not
+  // after a click: scrolling then would move the button from under the mouse.
+  HWND focus = GetFocus();
+  if (message->message == WM_KEYDOWN && focus != focusBefore) RevealControl(window, focus);
+  return handled;
 }
 
 void RestoreWindowRect(HWND window) {
