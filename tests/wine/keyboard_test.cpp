@@ -67,6 +67,15 @@ TEST_F(KeyboardTest, TabAndShiftTabFollowTheForm) {
   }
 }
 
+// As in a dialog box, the keyboard starts at the first control, not at the
+// window; it comes back there after the window was left.
+TEST_F(KeyboardTest, TheFirstTabStopHasTheFocusAtStart) {
+  OpenWindow();
+  EXPECT_EQ(FocusedRow(), kLanguageRow);
+  Press(VK_TAB);
+  EXPECT_EQ(FocusedRow(), kDefaultSizeRow);
+}
+
 // Whatever key moved the focus, the form scrolls until the focused control
 // is wholly in view (one wider than the view: its left part), so that Space
 // never presses a button the user cannot see.
