@@ -12,15 +12,26 @@ const wchar_t kMainWindowTitle[] = L"Foliostamp : R1.10 - page numbers for Markd
 
 namespace {
 
-// The control that had the focus when the window was last deactivated.
+// The control that gets the focus as the window is activated: the one that
+// had it when the window was last deactivated, at first the form's first
+// tab stop, as in a dialog box.
 HWND savedFocus = nullptr;
+
+const wchar_t* StartFileAt(void* files, UINT i, wchar_t*) {
+  return static_cast<const StartFiles*>(files)->names[i];
+}
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTW* create) {
   MeasureCellMetrics(window);
   LoadSettingsFile();
-  const wchar_t* startFile = static_cast<const wchar_t*>(create->lpCreateParams);
-  if (startFile != nullptr) OpenFilePath(nullptr, startFile);
+  auto* startFiles = static_cast<const StartFiles*>(create->lpCreateParams);
+  if (startFiles != nullptr && startFiles->count > 0) {
+    OpenFiles(nullptr, static_cast<UINT>(startFiles->count), StartFileAt,
+              const_cast<StartFiles*>(startFiles));
+  }
   BuildForm(window, create->hInstance);
+  int firstStop = FirstTabStopRow();
+  savedFocus = firstStop >= 0 ? ControlHandles[firstStop] : nullptr;
   RestoreWindowRect(window);
   DragAcceptFiles(window, TRUE);
   return 0;
@@ -100,11 +111,11 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   return RegisterClassW(&windowClass) != 0;
 }
 
-HWND CreateMainWindow(HINSTANCE instance, const wchar_t* startFile) {
+HWND CreateMainWindow(HINSTANCE instance, const StartFiles* startFiles) {
   return CreateWindowExW(0, kWindowClassName, kMainWindowTitle,
                          WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT,
                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
-                         const_cast<wchar_t*>(startFile));
+                         const_cast<StartFiles*>(startFiles));
 }
 
 bool IsFormKey(HWND window, MSG* message) {
@@ -115,7 +126,13 @@ bool IsFormKey(HWND window, MSG* message) {
       (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE)) {
     return false;
   }
-  return IsDialogMessageW(window, message) != FALSE;
+  HWND focusBefore = GetFocus();
+  bool handled = IsDialogMessageW(window, message) != FALSE;
+  // A control the keys moved to must be seen before Space presses it. Not
+  // after a click: scrolling then would move the button from under the mouse.
+  HWND focus = GetFocus();
+  if (message->message == WM_KEYDOWN && focus != focusBefore) RevealControl(window, focus);
+  return handled;
 }
 
 void RestoreWindowRect(HWND window) {
@@ -132,11 +149,12 @@ int RunFoliostamp(HINSTANCE instance, int showCommand) {
     MessageBoxW(nullptr, L"Few resource or Wrong coding", L"Foliostamp", MB_ICONERROR);
     return 0;
   }
-  // The one argument read: the file "Open with" or a drop on the icon gives.
+  // The files "Open with" or a drop on the icon gives, after the program's name.
   int argumentCount = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
-  const wchar_t* startFile = arguments != nullptr && argumentCount > 1 ? arguments[1] : nullptr;
-  HWND window = CreateMainWindow(instance, startFile);
+  StartFiles startFiles = {nullptr, 0};
+  if (arguments != nullptr && argumentCount > 1) startFiles = {arguments + 1, argumentCount - 1};
+  HWND window = CreateMainWindow(instance, &startFiles);
   if (arguments != nullptr) LocalFree(arguments);
   if (window == nullptr) {
     MessageBoxW(nullptr, L"The main window could not be created.", L"Foliostamp", MB_ICONERROR);

@@ -14,10 +14,16 @@ bool RegisterMainWindowClass(HINSTANCE instance);
 // The program's icon in both executables' resources.
 constexpr int kProgramIconId = 1;
 
+// The files named on the program's command line.
+struct StartFiles {
+  wchar_t* const* names;
+  int count;
+};
+
 // Creates the main window, running the creation sequence; null on failure.
-// startFile, when given, is opened as OpenFilePath does once the settings
+// startFiles, when given, are opened as OpenFiles does once the settings
 // file is loaded.
-HWND CreateMainWindow(HINSTANCE instance, const wchar_t* startFile = nullptr);
+HWND CreateMainWindow(HINSTANCE instance, const StartFiles* startFiles = nullptr);
 
 // Keys for the form's controls (Tab, Shift+Tab, the arrows, Space), taken
 // as a dialog box takes them; true when the message was handled so.

@@ -12,6 +12,7 @@
 #include "common/wide_text_win.h"
 #include "form/form_win.h"
 #include "form/scroll_win.h"
+#include "paging/file_ops.h"
 #include "paging/jobs.h"
 #include "settings/settings_win.h"
 #include "verify/verify_report.h"
@@ -106,10 +107,25 @@ bool ChooseFile(HWND window, const wchar_t* filter, const wchar_t* folder, wchar
   return GetOpenFileNameW(&dialog) != FALSE;
 }
 
+// A different document forgets the PDF chosen for the one before, so that
+// Check PDF reads the new one's own PDF (the one beside it) until another
+// is chosen. A PDF chosen while no document was has no document to follow.
+void TakeMarkdownPath(const char* path) {
+  if (TextSlots[kMarkdownPath][0] != '\0' && !SameTarget(TextSlots[kMarkdownPath], path)) {
+    TextSlots[kPdfPath][0] = '\0';
+  }
+  SetTextSlot(kMarkdownPath, path);
+}
+
 // 999 UTF-16 units are at most 2997 UTF-8 bytes: always within a slot.
 void StoreChosenPath(int slot, const wchar_t* path) {
   char chosen[3 * kDialogPathSize];
-  if (WideToUtf8(path, chosen, sizeof chosen)) SetTextSlot(slot, chosen);
+  if (!WideToUtf8(path, chosen, sizeof chosen)) return;
+  if (slot == kMarkdownPath) {
+    TakeMarkdownPath(chosen);
+  } else {
+    SetTextSlot(slot, chosen);
+  }
 }
 
 void SelectMarkdownFile(HWND window) {
@@ -309,26 +325,46 @@ LRESULT OnJobDone(HWND window) {
   return 0;
 }
 
-void OpenFilePath(HWND window, const wchar_t* path) {
-  wchar_t full[kWidePathSize];
-  DWORD length = GetFullPathNameW(path, kWidePathSize, full, nullptr);
-  if (length == 0 || length >= kWidePathSize) return;
-  char utf8[3 * kWidePathSize];
-  if (!WideToUtf8(full, utf8, sizeof utf8)) return;
-  SetTextSlot(HasPdfExtension(utf8) ? kPdfPath : kMarkdownPath, utf8);
+void OpenFiles(HWND window, UINT count, FileNameAt nameAt, void* source) {
+  // Documents first: a PDF named with its document is kept whatever the
+  // order of the names.
+  for (int round = 0; round < 2; ++round) {
+    bool pdfRound = round == 1;
+    for (UINT i = 0; i < count; ++i) {
+      wchar_t buffer[kWidePathSize];
+      const wchar_t* name = nameAt(source, i, buffer);
+      if (name == nullptr) continue;
+      wchar_t full[kWidePathSize];
+      DWORD length = GetFullPathNameW(name, kWidePathSize, full, nullptr);
+      if (length == 0 || length >= kWidePathSize) continue;
+      char utf8[3 * kWidePathSize];
+      if (!WideToUtf8(full, utf8, sizeof utf8) || HasPdfExtension(utf8) != pdfRound) continue;
+      if (pdfRound) {
+        SetTextSlot(kPdfPath, utf8);
+      } else {
+        TakeMarkdownPath(utf8);
+      }
+    }
+  }
   if (window != nullptr) InvalidateRect(window, nullptr, TRUE);
 }
+
+namespace {
+
+const wchar_t* DroppedFileAt(void* drop, UINT i, wchar_t* buffer) {
+  HDROP files = static_cast<HDROP>(drop);
+  // A name too long for the buffer would arrive cut: it is left out.
+  if (DragQueryFileW(files, i, nullptr, 0) >= kWidePathSize) return nullptr;
+  return DragQueryFileW(files, i, buffer, kWidePathSize) != 0 ? buffer : nullptr;
+}
+
+}  // namespace
 
 void TakeDroppedFiles(HWND window, HDROP drop) {
   // The job reads the paths: they stay as they are until it ends.
   if (JobThread == nullptr) {
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-      // A name too long for the buffer would arrive cut: it is left out.
-      wchar_t path[kWidePathSize];
-      if (DragQueryFileW(drop, i, nullptr, 0) >= kWidePathSize) continue;
-      if (DragQueryFileW(drop, i, path, kWidePathSize) != 0) OpenFilePath(window, path);
-    }
+    OpenFiles(window, count, DroppedFileAt, drop);
     if (count > 0) TextSlots[kResultText][0] = '\0';
   }
   DragFinish(drop);

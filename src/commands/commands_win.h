@@ -28,12 +28,17 @@ LRESULT FinishJob(HWND window);
 // disagreeing with the PDF, the question whether to fix them.
 LRESULT OnJobDone(HWND window);
 
-// A file named on the command line or dropped on the window: its full path
-// becomes PdfPath for a ".pdf", MarkdownPath for any other. Null window:
-// nothing to repaint yet.
-void OpenFilePath(HWND window, const wchar_t* path);
+// The i-th of the names a source holds, in buffer (kWidePathSize units) or
+// elsewhere; null for one to leave out.
+using FileNameAt = const wchar_t* (*)(void* source, UINT i, wchar_t* buffer);
 
-// WM_DROPFILES: every dropped file as OpenFilePath takes it, ResultText
+// Files named on the command line or dropped on the window: the full path
+// of a ".pdf" becomes PdfPath, of any other MarkdownPath. A document other
+// than the one before empties PdfPath, unless a PDF comes with it, in any
+// order. Null window: nothing to repaint yet.
+void OpenFiles(HWND window, UINT count, FileNameAt nameAt, void* source);
+
+// WM_DROPFILES: the dropped files as OpenFiles takes them, ResultText
 // emptied as a file choice does; nothing while a job runs.
 void TakeDroppedFiles(HWND window, HDROP drop);
 

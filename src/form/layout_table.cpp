@@ -130,6 +130,14 @@ bool IsPaintedKind(int32_t kind) {
          kind == PaintedHex || kind == PaintedEdge;
 }
 
+int FirstTabStopRow() {
+  for (int row = 0; row < kLayoutRowCount; ++row) {
+    const LayoutRow& r = LayoutTable[row];
+    if (WindowClassForKind(r.kind) != nullptr && (r.style & WS_TABSTOP) != 0) return row;
+  }
+  return -1;
+}
+
 int RadioRowForValue(int32_t value, int32_t firstRow) {
   int64_t row = int64_t{value} + firstRow;
   if (row < 0 || row >= kLayoutRowCount) return -1;

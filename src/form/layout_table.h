@@ -86,6 +86,10 @@ const char* RowCaption(const LayoutRow& row, int32_t language);
 // Kinds drawn by the paint handler instead of created.
 bool IsPaintedKind(int32_t kind);
 
+// The first row whose control Tab reaches (the keyboard goes through the
+// controls in the order they are created, which is the table's), or -1.
+int FirstTabStopRow();
+
 // The row of the radio button that a group value names in the group whose
 // first row is firstRow, or -1 when it names no radio of that group. Any
 // value is safe: an edited settings file can hold any 32-bit number.

@@ -27,6 +27,20 @@ int32_t PullBackDelta(int32_t visibleCells, int32_t origin, int32_t formCells) {
   return d;
 }
 
+int32_t RevealDelta(int32_t start, int32_t end, int32_t origin, int32_t visibleCells) {
+  if (visibleCells <= 0) return 0;  // minimised: nothing can be shown
+  // In tenths, so that a control's fraction of a cell counts as the pixels do.
+  int32_t first = -origin;
+  if (start >= first * 10 && end <= (first + visibleCells) * 10) return 0;
+  int32_t newFirst = start / 10;
+  if (start >= first * 10) {
+    // Past the end of the view: bring its end in, unless its start would go.
+    int32_t endFirst = (end + 9) / 10 - visibleCells;
+    if (endFirst * 10 <= start) newFirst = endFirst;
+  }
+  return first - newFirst;
+}
+
 WindowSize DefaultWindowSize(CellSize cell) {
   WindowSize size;
   size.width = cell.width * 540 / 10 + 10;

@@ -27,6 +27,12 @@ int32_t ScrollDelta(int32_t oldPosition, int32_t newPosition, int32_t origin);
 // empty space shows after its end; 0 when nothing is to be pulled back.
 int32_t PullBackDelta(int32_t visibleCells, int32_t origin, int32_t formCells);
 
+// How many cells the form moves toward its start (negative: toward its end)
+// so that a control from start to end (tenths of a cell, along one axis) is
+// wholly within the visibleCells shown from origin; 0 when it already is.
+// A control longer than the view shows its start.
+int32_t RevealDelta(int32_t start, int32_t end, int32_t origin, int32_t visibleCells);
+
 struct WindowSize {
   int32_t width;
   int32_t height;

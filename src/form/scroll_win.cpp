@@ -1,5 +1,6 @@
 #include "form/scroll_win.h"
 
+#include "form/form_win.h"
 #include "form/scroll_math.h"
 
 namespace {
@@ -33,6 +34,27 @@ int32_t MoveBar(HWND window, int bar, UINT requestCode, int32_t origin) {
   return ScrollDelta(oldPosition, info.nPos, origin);
 }
 
+// Moves the form d cells toward its start along the bar's axis.
+void ShiftForm(HWND window, int bar, int32_t d) {
+  if (bar == SB_VERT) {
+    ScrollWindow(window, 0, d * CellMetrics.height, nullptr, nullptr);
+    ScrollOrigin.y += d;
+    UpdateWindow(window);
+    return;
+  }
+  ScrollWindow(window, d * CellMetrics.width, 0, nullptr, nullptr);
+  ScrollOrigin.x += d;
+  // Rows whose left edge went negative are not painted; erase them now.
+  InvalidateRect(window, nullptr, TRUE);
+}
+
+// The row a control of the form was created for, or -1.
+int RowOfControl(HWND window, HWND control) {
+  if (control == nullptr || GetParent(control) != window) return -1;
+  int row = GetDlgCtrlID(control);
+  return row >= 0 && row < kLayoutRowCount && ControlHandles[row] == control ? row : -1;
+}
+
 }  // namespace
 
 LRESULT ResizeForm(HWND window, UINT clientWidth, UINT clientHeight) {
@@ -58,24 +80,37 @@ LRESULT ResizeForm(HWND window, UINT clientWidth, UINT clientHeight) {
 
 LRESULT ScrollFormVertically(HWND window, UINT requestCode) {
   int32_t d = MoveBar(window, SB_VERT, requestCode, ScrollOrigin.y);
-  if (d == 0) return 0;
-  ScrollWindow(window, 0, d * CellMetrics.height, nullptr, nullptr);
-  ScrollOrigin.y += d;
-  UpdateWindow(window);
+  if (d != 0) ShiftForm(window, SB_VERT, d);
   return 0;
 }
 
 LRESULT ScrollFormHorizontally(HWND window, UINT requestCode) {
   int32_t d = MoveBar(window, SB_HORZ, requestCode, ScrollOrigin.x);
-  if (d == 0) return 0;
-  ScrollWindow(window, d * CellMetrics.width, 0, nullptr, nullptr);
-  ScrollOrigin.x += d;
-  // Rows whose left edge went negative are not painted; erase them now.
-  InvalidateRect(window, nullptr, TRUE);
+  if (d != 0) ShiftForm(window, SB_HORZ, d);
   return 0;
 }
 
+void RevealControl(HWND window, HWND control) {
+  int row = RowOfControl(window, control);
+  if (row < 0 || CellMetrics.width <= 0 || CellMetrics.height <= 0) return;
+  RECT client;
+  GetClientRect(window, &client);
+  const LayoutRow& r = LayoutTable[row];
+  int32_t dy = RevealDelta(r.top, r.bottom, ScrollOrigin.y, client.bottom / CellMetrics.height);
+  int32_t dx = RevealDelta(r.left, r.right, ScrollOrigin.x, client.right / CellMetrics.width);
+  if (dy != 0) {
+    ShiftForm(window, SB_VERT, dy);
+    SetScrollPos(window, SB_VERT, -ScrollOrigin.y, TRUE);
+  }
+  if (dx != 0) {
+    ShiftForm(window, SB_HORZ, dx);
+    SetScrollPos(window, SB_HORZ, -ScrollOrigin.x, TRUE);
+  }
+}
+
 LRESULT DefaultSizeCommand(HWND window) {
+  // A maximised window would keep its maximised look and place at any size.
+  if (IsZoomed(window)) ShowWindow(window, SW_RESTORE);
   WindowSize size = DefaultWindowSize(CellMetrics);
   SetWindowPos(window, nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOOWNERZORDER);
   return 0;

@@ -187,6 +187,8 @@ TEST(LayoutTable, TabStopsAndGroups) {
     if (reached) ++stops;
   }
   EXPECT_EQ(stops, 20);  // 9 buttons, 5 edit fields, 3 check boxes, 3 radio groups
+  // The focus at start: empty rows' style (all bits set) is no tab stop.
+  EXPECT_EQ(FirstTabStopRow(), kLanguageRow);
 }
 
 TEST(RowKinds, ClassesCaptionsAndPainting) {

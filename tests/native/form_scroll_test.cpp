@@ -63,6 +63,40 @@ TEST(PullBackDelta, GrowingWindows) {
   EXPECT_EQ(PullBackDelta(60, -4, FormWidthCells), 4);
 }
 
+TEST(RevealDelta, BringsTheWholeControlIntoView) {
+  struct Case {
+    const char* name;
+    int32_t start, end, origin, visible, expected;
+  };
+  const Case kCases[] = {
+      {"already in view", 205, 217, 0, 22, 0},
+      {"ending exactly at the view's end", 205, 220, 0, 22, 0},
+      {"starting exactly at its start", 200, 217, -20, 5, 0},
+      {"below: its end comes in, rounded up", 205, 217, 0, 10, -12},  // Execute in 10 rows
+      {"partly below", 205, 217, 0, 21, -1},
+      {"the last row at the bottom", 270, 282, 0, 10, -19},
+      {"above: its start comes in, rounded down", 25, 37, -12, 10, 10},
+      {"partly above", 205, 217, -21, 5, 1},
+      {"longer than the view, below", 20, 510, 0, 20, -2},
+      {"longer than the view, above", 20, 510, -30, 20, 28},
+      {"longer than the view, its start in view", 20, 510, -2, 20, 0},
+      {"minimised", 205, 217, -3, 0, 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    int32_t d = RevealDelta(c.start, c.end, c.origin, c.visible);
+    EXPECT_EQ(d, c.expected);
+    if (c.visible <= 0) continue;
+    // Afterwards the control lies within the view, or starts at its start.
+    int32_t first = -(c.origin + d);
+    EXPECT_GE(first, 0);
+    EXPECT_GE(c.start, first * 10);
+    if (c.end - c.start <= c.visible * 10) {
+      EXPECT_LE(c.end, (first + c.visible) * 10);
+    }
+  }
+}
+
 TEST(DefaultWindowSize, FiftyFourCellsAndTenPixelsBy29Cells) {
   WindowSize size = DefaultWindowSize({8, 16});
   EXPECT_EQ(size.width, 442);

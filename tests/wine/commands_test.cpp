@@ -318,21 +318,26 @@ DialogDriver UseFileDialog(HWND owner, const std::string& typeName, int row = kF
   return driver;
 }
 
+// Choosing another document forgets the PDF chosen for the one before.
 TEST_F(CommandTest, FileDialog) {
   std::string md = Path("chosen.md");
   WriteFileBytes(md, SmallDocument());
   std::string longPath(1000, 'x');
+  const std::string oldPdf = Path("old.pdf");
   struct Case {
     const char* name;
     std::string startPath;
     std::string typeName;
     std::string expectedName;  // what the dialog's name box shows at first
     std::string expectedPath;  // MarkdownPath afterwards
+    std::string expectedPdfPath;
   };
   const Case kCases[] = {
-      {"cancelled", md, "", "chosen.md", md},
-      {"a path too long for the dialog", longPath, "", "", longPath},
-      {"a file chosen", "", md, "", md},
+      {"cancelled", md, "", "chosen.md", md, oldPdf},
+      {"a path too long for the dialog", longPath, "", "", longPath, oldPdf},
+      {"a file chosen", "", md, "", md, oldPdf},
+      {"another file chosen", Path("old.md"), md, "old.md", md, ""},
+      {"the same file chosen again", md, md, "chosen.md", md, oldPdf},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -340,6 +345,7 @@ TEST_F(CommandTest, FileDialog) {
     ResetStores();
     OpenWindow();
     SetTextSlot(kMarkdownPath, c.startPath.c_str());
+    SetTextSlot(kPdfPath, oldPdf.c_str());
     SetTextSlot(kResultText, "Total 3 pages.");
     DialogDriver driver = UseFileDialog(window_, c.typeName);
     ASSERT_TRUE(driver.found);
@@ -347,6 +353,7 @@ TEST_F(CommandTest, FileDialog) {
     EXPECT_EQ(driver.filterText, "*.md");
     EXPECT_EQ(driver.fileName, c.expectedName);
     EXPECT_TRUE(SamePath(TextSlots[kMarkdownPath], c.expectedPath)) << TextSlots[kMarkdownPath];
+    EXPECT_EQ(std::string(TextSlots[kPdfPath]), c.expectedPdfPath);
     EXPECT_STREQ(TextSlots[kResultText], "");
   }
 }

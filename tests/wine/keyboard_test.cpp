@@ -67,6 +67,57 @@ TEST_F(KeyboardTest, TabAndShiftTabFollowTheForm) {
   }
 }
 
+// As in a dialog box, the keyboard starts at the first control, not at the
+// window; it comes back there after the window was left.
+TEST_F(KeyboardTest, TheFirstTabStopHasTheFocusAtStart) {
+  OpenWindow();
+  EXPECT_EQ(FocusedRow(), kLanguageRow);
+  Press(VK_TAB);
+  EXPECT_EQ(FocusedRow(), kDefaultSizeRow);
+}
+
+// Whatever key moved the focus, the form scrolls until the focused control
+// is wholly in view (one wider than the view: its left part), so that Space
+// never presses a button the user cannot see.
+TEST_F(KeyboardTest, TheFocusedControlIsScrolledIntoView) {
+  OpenWindow();
+  SetClientCells(20, 10);
+  auto expectInView = [&](int row) {
+    SCOPED_TRACE(row);
+    ASSERT_EQ(FocusedRow(), row);
+    RECT client;
+    GetClientRect(window_, &client);
+    RECT rect;
+    GetWindowRect(ControlHandles[row], &rect);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_GE(rect.top, 0);
+    EXPECT_LE(rect.bottom, client.bottom);
+    EXPECT_GE(rect.left, 0);
+    if (rect.right - rect.left <= client.right) {
+      EXPECT_LE(rect.right, client.right);
+    }
+    // The bars tell where the form stands.
+    EXPECT_EQ(GetScrollPos(window_, SB_VERT), -ScrollOrigin.y);
+    EXPECT_EQ(GetScrollPos(window_, SB_HORZ), -ScrollOrigin.x);
+  };
+  SetFocus(window_);
+  for (int row : kTabOrder) {
+    Press(VK_TAB);
+    expectInView(row);
+  }
+  EXPECT_LT(ScrollOrigin.y, 0);  // Check PDF is below the first ten rows
+  for (int i = static_cast<int>(sizeof kTabOrder / sizeof kTabOrder[0]) - 2; i >= 0; --i) {
+    Press(VK_TAB, true);
+    expectInView(kTabOrder[i]);
+  }
+  EXPECT_EQ(ScrollOrigin.y, 0);
+  SetFocus(ControlHandles[kBlackRow]);
+  for (int row : {kGrayRow, kCustomColorRadioRow, kBlackRow}) {
+    Press(VK_RIGHT);
+    expectInView(row);
+  }
+}
+
 TEST_F(KeyboardTest, ArrowsStayInTheRadioGroupAndSpaceChooses) {
   OpenWindow();
   struct Step {

@@ -173,25 +173,36 @@ TEST_F(PdfCheckTest, DisagreeingAnsweredYesFixesTheNumbers) {
             "Page 2 runs over sheets 2-3.\r\nThe page numbers agree with the PDF's 4 sheets.");
 }
 
+// A different document forgets the PDF chosen for the one before, unless
+// the drop brings a PDF along, in either order.
 TEST_F(PdfCheckTest, DroppedFilesAndTheSavedPdfPath) {
   struct Case {
     const char* name;
+    std::string markdownBefore, pdfBefore;
     std::vector<std::string> dropped;
     std::string markdownPath;
     std::string pdfPath;
   };
   const std::string md = Path("chapter.md");
   const std::string pdf = Path("Chapter.PDF");
+  const std::string oldMd = Path("old.md");
+  const std::string oldPdf = Path("old.pdf");
   const Case kCases[] = {
-      {"a document", {md}, md, ""},
-      {"a PDF, any case", {pdf}, "", pdf},
-      {"both at once", {pdf, md}, md, pdf},
-      {"another kind of file is the document", {Path("notes.txt")}, Path("notes.txt"), ""},
-      {"a name too long to take whole", {Path(std::string(2100, 'x').c_str())}, "", ""},
+      {"a document", "", "", {md}, md, ""},
+      {"a PDF, any case", "", "", {pdf}, "", pdf},
+      {"both at once", "", "", {pdf, md}, md, pdf},
+      {"another kind of file is the document", "", "", {Path("notes.txt")}, Path("notes.txt"), ""},
+      {"a name too long to take whole", "", "", {Path(std::string(2100, 'x').c_str())}, "", ""},
+      {"another document", oldMd, oldPdf, {md}, md, ""},
+      {"the same document", md, oldPdf, {Path("CHAPTER.md")}, Path("CHAPTER.md"), oldPdf},
+      {"another document and its PDF", oldMd, oldPdf, {md, pdf}, md, pdf},
+      {"a PDF and another document", oldMd, oldPdf, {pdf, md}, md, pdf},
+      {"a PDF alone", oldMd, oldPdf, {pdf}, oldMd, pdf},
+      {"a PDF while no document was chosen", "", oldPdf, {md}, md, oldPdf},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    OpenWith(1, "", "");
+    OpenWith(1, c.markdownBefore, c.pdfBefore);
     SetTextSlot(kResultText, "Total 3 pages.");
     DropFiles(window_, c.dropped);
     EXPECT_EQ(std::string(TextSlots[kMarkdownPath]), c.markdownPath);

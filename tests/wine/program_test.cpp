@@ -88,8 +88,9 @@ TEST(ProgramResources, VersionAndIconInBothPrograms) {
   }
 }
 
-// "Open with" and a drop on the program's icon: the file is the first
-// argument, taken after the settings file, as a full path.
+// "Open with" and a drop on the program's icon: the files are the
+// arguments, taken after the settings file as a drop takes them, as full
+// paths. Another document forgets the saved PDF, unless one comes with it.
 TEST_F(ProgramTest, AFileOnTheCommandLine) {
   ResetStores();
   SetTextSlot(kHeaderText, "Kept header");
@@ -103,10 +104,12 @@ TEST_F(ProgramTest, AFileOnTheCommandLine) {
     std::string pdfPath;
   };
   const Case kCases[] = {
-      {"drafts\\chapter.md", Path("drafts\\chapter.md"), "C:\\old\\book.pdf"},
+      {"drafts\\chapter.md", Path("drafts\\chapter.md"), ""},
       {"\"drafts\\Chapter one.PDF\"", Path("drafts\\chapter.md"), Path("drafts\\Chapter one.PDF")},
       {"", Path("drafts\\chapter.md"), Path("drafts\\Chapter one.PDF")},
-      {Path("日本語.md") + " ignored.md", Path("日本語.md"), Path("drafts\\Chapter one.PDF")},
+      {"drafts\\chapter.md", Path("drafts\\chapter.md"), Path("drafts\\Chapter one.PDF")},
+      {"book.pdf " + Path("日本語.md"), Path("日本語.md"), Path("book.pdf")},
+      {"other.md book2.pdf", Path("other.md"), Path("book2.pdf")},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.arguments);

@@ -9,24 +9,6 @@ namespace {
 
 class ScrollTest : public WindowTest {
  protected:
-  // Gives the window a client area of the given number of whole cells (plus
-  // a few pixels), with the scroll bars the platform then shows.
-  void SetClientCells(int cols, int rows) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      RECT client;
-      GetClientRect(window_, &client);
-      RECT outer;
-      GetWindowRect(window_, &outer);
-      int wantWidth = cols * CellMetrics.width + 3;
-      int wantHeight = rows * CellMetrics.height + 3;
-      SetWindowPos(window_, nullptr, 0, 0,
-                   (outer.right - outer.left) + wantWidth - client.right,
-                   (outer.bottom - outer.top) + wantHeight - client.bottom,
-                   SWP_NOMOVE | SWP_NOZORDER);
-      PumpMessages();
-    }
-  }
-
   SCROLLINFO Bar(int bar) {
     SCROLLINFO info = {};
     info.cbSize = sizeof info;
@@ -51,22 +33,36 @@ class ScrollTest : public WindowTest {
   }
 };
 
+// A maximised window is restored first: it then has the default size at
+// the place it had before it was maximised.
 TEST_F(ScrollTest, DefaultSizeKeepsThePositionAndTheResult) {
-  OpenWindow();
-  MoveWindow(window_, 40, 30, 300, 200, TRUE);
-  SetTextSlot(kResultText, "Total 3 pages.");
-  Click(kDefaultSizeRow);
-  PumpMessages();
-  RECT rect;
-  GetWindowRect(window_, &rect);
-  WindowSize expected = DefaultWindowSize(CellMetrics);
-  // 442 by 464 for a cell of 8 by 16.
-  EXPECT_EQ(rect.right - rect.left, CellMetrics.width * 54 + 10);
-  EXPECT_EQ(rect.bottom - rect.top, CellMetrics.height * 29);
-  EXPECT_EQ(rect.right - rect.left, expected.width);
-  EXPECT_EQ(rect.left, 40);
-  EXPECT_EQ(rect.top, 30);
-  EXPECT_STREQ(TextSlots[kResultText], "Total 3 pages.");
+  const struct {
+    const char* name;
+    int show;
+  } kCases[] = {{"normal", SW_SHOWNORMAL}, {"maximised", SW_MAXIMIZE}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    CloseWindow();
+    ResetStores();
+    OpenWindow();
+    MoveWindow(window_, 40, 30, 300, 200, TRUE);
+    ShowWindow(window_, c.show);
+    PumpMessages();
+    SetTextSlot(kResultText, "Total 3 pages.");
+    Click(kDefaultSizeRow);
+    PumpMessages();
+    EXPECT_FALSE(IsZoomed(window_));
+    RECT rect;
+    GetWindowRect(window_, &rect);
+    WindowSize expected = DefaultWindowSize(CellMetrics);
+    // 442 by 464 for a cell of 8 by 16.
+    EXPECT_EQ(rect.right - rect.left, CellMetrics.width * 54 + 10);
+    EXPECT_EQ(rect.bottom - rect.top, CellMetrics.height * 29);
+    EXPECT_EQ(rect.right - rect.left, expected.width);
+    EXPECT_EQ(rect.left, 40);
+    EXPECT_EQ(rect.top, 30);
+    EXPECT_STREQ(TextSlots[kResultText], "Total 3 pages.");
+  }
 }
 
 TEST_F(ScrollTest, VerticalRequests) {

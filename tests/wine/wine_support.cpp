@@ -264,6 +264,21 @@ int WindowTest::CloseWindow() {
   return exitCode;
 }
 
+void WindowTest::SetClientCells(int cols, int rows) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    RECT client;
+    GetClientRect(window_, &client);
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    int wantWidth = cols * CellMetrics.width + 3;
+    int wantHeight = rows * CellMetrics.height + 3;
+    SetWindowPos(window_, nullptr, 0, 0, (outer.right - outer.left) + wantWidth - client.right,
+                 (outer.bottom - outer.top) + wantHeight - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    PumpMessages();
+  }
+}
+
 void WindowTest::RestartWindow() {
   EXPECT_EQ(CloseWindow(), 0);
   ResetStores();

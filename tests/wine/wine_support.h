@@ -108,6 +108,9 @@ class WindowTest : public ::testing::Test {
   // Destroys it (saving settings as the program does) and drains the queue.
   // Returns the exit code the quit message carried, or -1 without one.
   int CloseWindow();
+  // Gives the window a client area of the given number of whole cells (plus
+  // a few pixels), with the scroll bars the platform then shows.
+  void SetClientCells(int cols, int rows);
   // Closes the window and opens a new one over fresh stores, as the program
   // started again in the temp folder would (the file dialog may have
   // changed the current directory meanwhile).
