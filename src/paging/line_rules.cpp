@@ -236,7 +236,7 @@ bool ParseNumberLine(const LinePiece& line, NumberLineParts* parts) {
   if (!EndsWithAt(text, floor, p, lead)) return false;
   p -= strlen(lead);
   // Right after a span's opening, or after a header and its spaces: a
-  // writer's own "Part 1 / 2" is no number line.
+  // writer's own "Book 1 / 2" is no number line.
   if (p != floor && !EndsWithAt(text, 0, p, "\">") && !EndsWithAt(text, floor, p, kHeaderSpaces)) {
     return false;
   }

@@ -162,7 +162,7 @@ TEST_F(CrashTest, EveryJobLeavesTheOldTextOrTheNew) {
 // job may leave it torn; the backup is then its only whole copy. The next
 // Execute must not take the torn text for the document and back it up over
 // that copy: it refuses, and Undo brings the text back to both links.
-TEST_F(CrashTest, AHardLinkedDocumentStoppedPartWayKeepsItsBackup) {
+TEST_F(CrashTest, AHardLinkedDocumentStoppedMidwayKeepsItsBackup) {
   const std::vector<std::string> execute = {"execute", "--no-settings", "doc.md"};
   CrashCase whole = {"execute", execute, {{"doc.md", plain}}, {}};
   double seconds = 0;

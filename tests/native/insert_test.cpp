@@ -240,7 +240,7 @@ TEST_F(InsertTest, NumberLineFieldsFollowTheChoices) {
 // out, so the rule that recognises them is checked against what the jobs
 // write rather than against a second copy of the format.
 TEST_F(InsertTest, EveryNumberLineWrittenIsRecognised) {
-  const char* headers[] = {"", "Guide", "Vol 3", "Part 1 / 2", " ( 1 / 2 )", "-", "</span></div>",
+  const char* headers[] = {"", "Guide", "Vol 3", "Book 1 / 2", " ( 1 / 2 )", "-", "</span></div>",
                            "x\">y", "&nbsp;", "\xE6\x89\x8B\xE5\xBC\x95"};
   const char* fontSizes[] = {"80", "", "150\">", "1\"><span style=\""};
   struct Colour {

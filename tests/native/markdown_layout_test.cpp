@@ -47,7 +47,7 @@ struct Case {
 
 // A writer's own line that looks like a number line but for its numbers.
 const std::string kOwnLine =
-    "<div style=\"text-align: center\"><span style=\"font-size: 150%\">Part One</span></div>";
+    "<div style=\"text-align: center\"><span style=\"font-size: 150%\">Book One</span></div>";
 
 TEST_F(LayoutTest, WhatExecuteWrites) {
   const std::string old = Line(7, 9);

@@ -29,6 +29,18 @@ void KeepReport(void* context, const JobReport& report) {
   *static_cast<std::string*>(context) = report.text;
 }
 
+// The window's first-start choices for the document at path.
+JobInput PlainInput(const std::string& path) {
+  JobInput job = {};
+  job.markdownPath = path.c_str();
+  job.tocPageCount = "1";
+  job.skipPages = "";
+  job.headerText = "";
+  job.customColor = "blue";
+  job.fontSizePercent = "80";
+  return job;
+}
+
 TEST(SafeReplaceTest, ADocumentAnotherJobHoldsIsRefusedAtOnceAndUnchanged) {
   for (Job job : {Job::Insert, Job::Remove, Job::Undo}) {
     TempFolder folder;
@@ -91,13 +103,7 @@ TEST(SafeReplaceTest, AStoppedRewriteInPlaceIsRefusedUntilUndone) {
   WriteFileBytes(mark, "");
   EXPECT_TRUE(RewriteWasStopped(settings.markdownPath.c_str()));
   for (Job job : {Job::Insert, Job::Remove}) EXPECT_EQ(RunJob(job, settings), refused);
-  JobInput input = {};
-  input.markdownPath = settings.markdownPath.c_str();
-  input.tocPageCount = "1";
-  input.skipPages = "";
-  input.headerText = "";
-  input.customColor = "blue";
-  input.fontSizePercent = "80";
+  JobInput input = PlainInput(settings.markdownPath);
   std::string text;
   const char* paths[] = {settings.markdownPath.c_str()};
   NumberBook(input, paths, 1, false, KeepReport, &text);
@@ -132,13 +138,7 @@ TEST(SafeReplaceTest, AnInputNamedLikeAScratchFileIsNeverWrittenOver) {
   WriteFileBytes(input, kPlain);
   JobSettings settings;
   settings.markdownPath = input;
-  JobInput job = {};
-  job.markdownPath = input.c_str();
-  job.tocPageCount = "1";
-  job.skipPages = "";
-  job.headerText = "";
-  job.customColor = "blue";
-  job.fontSizePercent = "80";
+  JobInput job = PlainInput(input);
   std::string text;
   const std::string output = folder.Path("doc");
   RewriteToOutput(RewriteKind::Insert, job, output.c_str(), KeepReport, &text);
@@ -172,14 +172,8 @@ TEST(SafeReplaceTest, FoldersAndMissingFilesAreNamedAsSuch) {
   TempFolder folder;
   std::filesystem::create_directory(folder.Path("out"));
   WriteFileBytes(folder.Path("doc.md"), kPlain);
-  JobInput job = {};
   const std::string input = folder.Path("doc.md");
-  job.markdownPath = input.c_str();
-  job.tocPageCount = "1";
-  job.skipPages = "";
-  job.headerText = "";
-  job.customColor = "blue";
-  job.fontSizePercent = "80";
+  JobInput job = PlainInput(input);
   std::string text;
   const std::string output = folder.Path("out");
   RewriteToOutput(RewriteKind::Insert, job, output.c_str(), KeepReport, &text);

@@ -160,11 +160,11 @@ TEST(VerifyMarkdownLines, NumberLinesInBothFormats) {
       // A writer's own centred line, with or without numbers at its end: the
       // numbers stand right after the span's opening or after a header's
       // spaces, and the span opens right after the div's style.
-      {"<div style=\"text-align: center\"><span style=\"font-size: 150%\">Part One</span></div>\n", false,
+      {"<div style=\"text-align: center\"><span style=\"font-size: 150%\">Book One</span></div>\n", false,
        0, 0, false},
-      {"<div style=\"text-align: center\"><span style=\"font-size: 150%\">Part 1 / 2</span></div>\n", false,
+      {"<div style=\"text-align: center\"><span style=\"font-size: 150%\">Book 1 / 2</span></div>\n", false,
        0, 0, false},
-      {"<div style=\"text-align: center\">Part&nbsp;&nbsp;&nbsp; 1 / 2</span></div>\n", false, 0, 0, false},
+      {"<div style=\"text-align: center\">Book&nbsp;&nbsp;&nbsp; 1 / 2</span></div>\n", false, 0, 0, false},
       {"<div style=\"text-align: center\" id=\"a\"><span style=\"x\"> 1 / 2</span></div>\n", false, 0, 0,
        false},
       {"<div style=\"text-align: right\"><span style=\"x\"> 2 / 5</span></div>\n", true, 2, 5, false},
